@@ -2,6 +2,7 @@
 
 #include <firebird/Interface.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -11,8 +12,16 @@ using namespace Firebird;
 
 namespace {
 
+void shutdownEngine();
+
 IMaster* master() {
-    static IMaster* m = fb_get_master_interface();
+    static IMaster* m = [] {
+        IMaster* x = fb_get_master_interface();
+        // The in-process engine runs threads of its own; they are stopped before the process
+        // tears down, so that nothing of the engine still runs while static objects go.
+        std::atexit(shutdownEngine);
+        return x;
+    }();
     return m;
 }
 
@@ -236,6 +245,15 @@ struct OutputMessage {
         return r;
     }
 };
+
+void shutdownEngine() {
+    IStatus* raw = master()->getStatus();
+    CheckStatusWrapper st(raw);
+    IProvider* p = master()->getDispatcher();
+    p->shutdown(&st, 0, fb_shutrsn_app_stopped);
+    p->release();
+    raw->dispose();
+}
 
 }  // namespace
 
