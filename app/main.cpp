@@ -1,46 +1,67 @@
-// tarvela: the main window. Until the full window lands it opens the local database and
-// shows the status log.
+// tarvela: the program with its main window.
 #include <QApplication>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QTimer>
-
+#include <QSocketNotifier>
+#include <csignal>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <cstring>
+#include <memory>
+#include <unistd.h>
 
 #include "DM_db_source.h"
+#include "Dialogs.h"
 #include "ProgramDir.h"
+#include "U_Knjizenje.h"
+#include "U_Podesavanje.h"
+
+namespace {
+
+// SIGTERM and SIGINT close the window the normal way: the database is committed and the
+// settings written, as when the user closes it. The signals are blocked in every thread (the
+// database engine would otherwise catch them and shut itself down under the running program)
+// and read from a signalfd on the event loop instead.
+sigset_t terminationSignals() {
+    sigset_t s;
+    sigemptyset(&s);
+    sigaddset(&s, SIGTERM);
+    sigaddset(&s, SIGINT);
+    return s;
+}
+
+void closeOnTerminate(QWidget& window) {
+    sigset_t s = terminationSignals();
+    int fd = signalfd(-1, &s, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (fd < 0) return;
+    auto* n = new QSocketNotifier(fd, QSocketNotifier::Read, &window);
+    QObject::connect(n, &QSocketNotifier::activated, &window, [fd, &window] {
+        signalfd_siginfo info;
+        while (read(fd, &info, sizeof info) == sizeof info) {
+        }
+        window.close();
+    });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    sigset_t blocked = terminationSignals();
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);  // before any thread starts
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zentor Tarvela");
     std::string dir = programDirectory();
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--dir") == 0) dir = asDirectory(argv[i + 1]);
 
-    Tdm_db dm_db;
-    QMainWindow w;
-    w.setObjectName("F_Knjizenje");
-    w.setWindowTitle("ZENTOR Tarvela ");
-    w.setFixedSize(797, 632);
-    auto* memo = new QPlainTextEdit(&w);
-    memo->setObjectName("Memo1");
-    memo->setReadOnly(true);
-    w.setCentralWidget(memo);
-    w.show();
-    QTimer::singleShot(0, [&] {
-        dm_db.DatabaseName = dir + Tdm_db::FileName;
-        try {
-            dm_db.Open();
-            dm_db.froba.open();
-            dm_db.froba.setIndexName("frobasifra");
-            memo->appendPlainText("Lokalna baza podataka otvorena..");
-        } catch (const std::exception& e) {
-            QMessageBox::critical(&w, QApplication::applicationName(),
-                                  QString("Greska otvaranja baze podataka!\r") + e.what());
-        }
-    });
-    int rc = app.exec();
-    dm_db.CommitIfActive();
-    return rc;
+    // In the start-up order: the data module, the main window, the device link.
+    auto dm_db = std::make_unique<Tdm_db>();
+    WidgetDialogs dialogs;
+    TF_Podesavanje* link = nullptr;
+    auto F_Podesavanje = std::make_unique<TF_Podesavanje>();
+    link = F_Podesavanje.get();
+    TF_Knjizenje window(*dm_db, *link, dialogs, dir);
+    dialogs.setParent(&window);
+    link->ProcessMessages = [] { QApplication::processEvents(); };
+    closeOnTerminate(window);
+    window.show();
+    return app.exec();
 }

@@ -389,6 +389,12 @@ Value Table::fieldByName(const std::string& name) const {
     return currentRow()[i];
 }
 
+int Table::columnIndex(const std::string& name) const {
+    for (size_t i = 0; i < lookups_.size(); ++i)
+        if (equalsIgnoreCase(lookups_[i].name, name)) return static_cast<int>(names_.size() + i);
+    return fieldIndex(name);
+}
+
 Value Table::valueAt(int row, int field) const {
     int n = static_cast<int>(names_.size());
     if (field >= n && field - n < static_cast<int>(lookups_.size()))

@@ -116,6 +116,8 @@ public:
 
     Value fieldByName(const std::string& name) const override;
     Value valueAt(int row, int field) const override;
+    // Position of a column, lookup columns following the table's own; -1 if none.
+    int columnIndex(const std::string& name) const;
 
 private:
     struct Lookup {

@@ -1,0 +1,159 @@
+// The main window: device type and port, connecting, the status log, progress and Stop, and
+// the tabbed area with the articles tab.
+#pragma once
+
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "CodePage.h"
+#include "Settings.h"
+
+class Tdm_db;
+class TF_Podesavanje;
+class Dialogs;
+class TAzuroba;
+class DBGrid;
+class DatasetModel;
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QMenu;
+
+// A radio group with an item index (-1: nothing selected).
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr);
+    int ItemIndex() const;
+    void setItemIndex(int i);
+
+private:
+    QButtonGroup* group_;
+};
+
+// The progress bar: a total and a completed count. Completed never exceeds the total, a new
+// total resets it to 0, and the bar shows completed * 100 / total rounded (0 % for total 0).
+class TProgress : public QProgressBar {
+    Q_OBJECT
+public:
+    explicit TProgress(QWidget* parent = nullptr);
+    int Total() const { return total_; }
+    int Completed() const { return completed_; }
+    void setTotal(int total);
+    void setCompleted(int completed);
+    void StepIt() { setCompleted(completed_ + 1); }
+
+private:
+    int total_ = 0, completed_ = 0;
+};
+
+class TF_Knjizenje : public QWidget {
+    Q_OBJECT
+public:
+    // `directory` holds tarvela.gdb and tarvela.ini (with its trailing separator).
+    TF_Knjizenje(Tdm_db& dm, TF_Podesavanje& link, Dialogs& dialogs, std::string directory,
+                 QWidget* parent = nullptr);
+    ~TF_Knjizenje() override;
+
+    // ---- state other parts read -----------------------------------------------------------
+    TRadioGroup* TipKase;
+    bool Connected = false;
+    bool StopRequested = false;
+    QComboBox* ComboBox1;  // port
+    QComboBox* ComboBox2;  // speed
+    QLineEdit* Edit4;      // IBFK
+    QLineEdit* Edit7;      // IBSA
+    QComboBox* ComboBox3;  // font code page
+    QPlainTextEdit* Memo1;
+    TProgress* pb;
+
+    QPushButton* BitBtn1;   // "Povezi se"
+    QPushButton* BitBtn10;  // "Stop"
+    QPushButton* Button1;   // "Postavi"
+    QTabWidget* PageControl1;
+
+    // ---- "Roba" tab ----------------------------------------------------------------------
+    QPushButton* RzMenuButton3;  // "Citanje iz kase"
+    QPushButton* BitBtn3;        // "F5 - Nova roba"
+    QPushButton* BitBtn4;        // "F6 - Prepravi"
+    QPushButton* BitBtn5;        // "F7 - Obrisi"
+    QPushButton* BitBtn7;        // "Uvoz iz Excela"
+    QPushButton* BitBtn6;        // "Izvoz u Excel"
+    QPushButton* RzMenuButton2;  // "Upis u kasu"
+    QPushButton* BitBtn9;        // "Stampaj listu"
+    QPushButton* RzMenuButton1;  // "Napredno"
+    QLineEdit* Edit1;            // search by code
+    QLineEdit* Edit2;            // search by name
+    QLineEdit* Edit3;            // search by bar code
+    DBGrid* DBGrid4;
+    DBGrid* DBGrid1;  // groups
+    DBGrid* DBGrid2;  // operators
+    QMenu* NapredanMenu;
+    QMenu* GridMenu;
+
+    // Appends one line to the status log (lines are never changed or removed).
+    void AddLog(const std::string& line);
+    // The code page the grids and name boxes show their bytes in (last applied choice).
+    CodePage AppliedCodePage() const { return codePage_; }
+    const std::string& Directory() const { return dir_; }
+
+    // ---- event operations ----------------------------------------------------------------
+    void FormShow();
+    void FormClose();
+    bool FormKeyDown(int key);  // true when the key ran a command
+    void BitBtn10Click();
+    void Button1Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void Edit1Enter();
+    void Edit1KeyPress();
+    void Edit2Enter();
+    void Edit2KeyPress();
+    void Edit3Enter();
+    void Edit3KeyPress();
+    void Isprazniovutabelu1Click();
+    void Prihvatisveizmjenebezslanjanakasu1Click();
+    void Prebacisverobeustopu11Click();
+    void PrebacinaLatinicu1Click();
+    void PrebacinaCirilicu1Click();
+
+    TAzuroba* Azuroba() const { return azuroba_.get(); }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    QWidget* buildRobaTab();
+    Settings currentSettings() const;
+    void applySettings(const Settings& s);
+    // Runs a command; a failure of the database layer is shown in an error dialog.
+    template <class F>
+    void guarded(F&& f);
+    // Shows the article dialog until the rules pass; false when the user cancelled.
+    bool runArticleDialog();
+    bool articleRulesPass();
+    void postArticle(const std::string& stat);
+    void refreshAndReturn();
+
+    Tdm_db& dm_;
+    TF_Podesavanje& link_;
+    Dialogs& dialogs_;
+    std::string dir_;
+    bool shown_ = false;
+    bool closed_ = false;
+    CodePage codePage_ = CodePage::Latinica;
+    std::unique_ptr<TAzuroba> azuroba_;
+    DatasetModel* robaModel_ = nullptr;
+};
+
+// The one main window of the run (null before it is created).
+extern TF_Knjizenje* F_Knjizenje;
