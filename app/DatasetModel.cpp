@@ -4,16 +4,22 @@
 
 DatasetModel::DatasetModel(db::Table& table, std::vector<GridColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), table_(table), columns_(std::move(columns)) {
-    for (const auto& c : columns_) fieldNo_.push_back(table_.columnIndex(c.field));
+    findFields();
     subscription_ = table_.subscribe([this](db::Dataset::Event e) {
         if (e == db::Dataset::Event::DataChanged) {
             beginResetModel();
+            findFields();  // the table knows its columns once it is open
             endResetModel();
             emit currentRowChanged(table_.recNo());
         } else if (e == db::Dataset::Event::CurrentChanged) {
             emit currentRowChanged(table_.recNo());
         }
     });
+}
+
+void DatasetModel::findFields() {
+    fieldNo_.clear();
+    for (const auto& c : columns_) fieldNo_.push_back(table_.columnIndex(c.field));
 }
 
 DatasetModel::~DatasetModel() { table_.unsubscribe(subscription_); }

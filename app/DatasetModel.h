@@ -37,6 +37,7 @@ signals:
     void currentRowChanged(int row);
 
 private:
+    void findFields();
     db::Table& table_;
     std::vector<GridColumn> columns_;
     std::vector<int> fieldNo_;

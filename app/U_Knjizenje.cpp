@@ -262,7 +262,7 @@ QWidget* TF_Knjizenje::buildRobaTab() {
     Edit2->setMaxLength(32);
     Edit3 = lineEdit(tab, "Edit3");
     Edit3->setMaxLength(14);
-    for (QLineEdit* e : {Edit1, Edit2, Edit3}) e->installEventFilter(this);
+    // (Their keys and focus are seen by the window's application-wide filter.)
 
     DBGrid4 = new DBGrid(tab);
     DBGrid4->setObjectName("DBGrid4");
@@ -412,11 +412,14 @@ bool TF_Knjizenje::eventFilter(QObject* o, QEvent* e) {
         // The window sees keys before its controls (and each key once, though it travels
         // up through the parents); the key still goes on to the focused control.
         static const QEvent* last = nullptr;
+        static quint64 lastTime = 0;
         static QPointer<QWidget> lastReceiver;
         auto* w = qobject_cast<QWidget*>(o);
-        bool propagated = e == last && lastReceiver && w && w->isAncestorOf(lastReceiver);
+        bool propagated = e == last && k->timestamp() == lastTime && lastReceiver && w &&
+                          w != lastReceiver && w->isAncestorOf(lastReceiver);
         if (w && !propagated) {
             last = e;
+            lastTime = k->timestamp();
             lastReceiver = w;
             if (w->window() == this) FormKeyDown(k->key());
         }
