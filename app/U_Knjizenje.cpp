@@ -15,7 +15,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <QPointer>
+#include <QWindow>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -409,20 +409,9 @@ bool TF_Knjizenje::FormKeyDown(int key) {
 bool TF_Knjizenje::eventFilter(QObject* o, QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
-        // The window sees keys before its controls (and each key once, though it travels
-        // up through the parents); the key still goes on to the focused control.
-        static const QEvent* last = nullptr;
-        static quint64 lastTime = 0;
-        static QPointer<QWidget> lastReceiver;
-        auto* w = qobject_cast<QWidget*>(o);
-        bool propagated = e == last && k->timestamp() == lastTime && lastReceiver && w &&
-                          w != lastReceiver && w->isAncestorOf(lastReceiver);
-        if (w && !propagated) {
-            last = e;
-            lastTime = k->timestamp();
-            lastReceiver = w;
-            if (w->window() == this) FormKeyDown(k->key());
-        }
+        // The window sees keys before its controls: a key reaches the window's own native
+        // window exactly once, before it goes on to the focused control.
+        if (o == windowHandle()) FormKeyDown(k->key());
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
             (o == Edit1 || o == Edit2 || o == Edit3)) {
             if (o == Edit1) Edit1KeyPress();

@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   firebird3.0-server-core firebird-dev libfbclient2 firebird3.0-utils
-  util-linux
+  util-linux fonts-liberation
 )
 
 missing=()

@@ -272,18 +272,19 @@ TEST_F(Window, F5F6F7WorkOnlyOnTheArticlesTab) {
     start();
     addArticle(1, "Hljeb", "NOV");
     w->PageControl1->setCurrentIndex(1);
-    QTest::keyClick(w.get(), Qt::Key_F7);
+    QTest::keyClick(w->windowHandle(), Qt::Key_F7);
     EXPECT_EQ(current("STAT"), "NOV");
-    withDialog({}, [&] { QTest::keyClick(w.get(), Qt::Key_F5); });
+    withDialog({}, [&] { QTest::keyClick(w->windowHandle(), Qt::Key_F5); });
     EXPECT_EQ(w->Azuroba(), nullptr);
 
     w->PageControl1->setCurrentIndex(0);
-    QTest::keyClick(w.get(), Qt::Key_F7);
+    QTest::keyClick(w->windowHandle(), Qt::Key_F7);
     EXPECT_EQ(current("STAT"), "OBR");
-    QTest::keyClick(w->Edit1, Qt::Key_F7);  // a key in a control reaches the window first
+    w->Edit1->setFocus();
+    QTest::keyClick(w->windowHandle(), Qt::Key_F7);  // a key for a control reaches the window first
     EXPECT_EQ(current("STAT"), "");
-    withDialog({cancelDialog}, [&] { QTest::keyClick(w.get(), Qt::Key_F6); });
-    withDialog({cancelDialog}, [&] { QTest::keyClick(w.get(), Qt::Key_F5); });
+    withDialog({cancelDialog}, [&] { QTest::keyClick(w->windowHandle(), Qt::Key_F6); });
+    withDialog({cancelDialog}, [&] { QTest::keyClick(w->windowHandle(), Qt::Key_F5); });
     EXPECT_EQ(dm->froba.recordCount(), 1);
 }
 
