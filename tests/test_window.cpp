@@ -405,6 +405,15 @@ TEST_F(Window, EditingMarksTheArticleChanged) {
                 }},
                [&] { w->BitBtn4Click(); });
     EXPECT_EQ(current("F_NAZIV_ROBE"), "Sok od jabuke i kruske, jedan li");
+
+    addArticle(2, "Voda");
+    withDialog({fillAndOk({{"DBEdit1", "1"}})}, [&] { w->BitBtn4Click(); });  // a code in use
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.errors[0].starts_with("Greska upisa podatka u bazu!\r")) << dialogs.errors[0];
+    EXPECT_NE(dialogs.errors[0].find("PK_F_ROBA"), std::string::npos);
+    EXPECT_EQ(dm->froba.state(), db::DatasetState::Edit) << "held until the next table operation";
+    dm->froba.first();
+    EXPECT_EQ(stats(), "1:PRO 2: ");
 }
 
 TEST_F(Window, MarkingTwiceForDeletionLeavesNoMark) {
