@@ -247,12 +247,17 @@ std::optional<Fault> faultNamed(const std::string& name) {
         {"none", Fault::None},           {"silence", Fault::Silence},
         {"noise", Fault::Noise},         {"split", Fault::Split},
         {"bytewise", Fault::ByteByByte}, {"checksum", Fault::BadChecksum},
-        {"ack", Fault::GeneralAck},      {"refuse", Fault::RefuseWrite}};
+        {"ack", Fault::GeneralAck},      {"refuse", Fault::RefuseWrite},
+        {"nak", Fault::Nak},             {"sequence", Fault::WrongSequence},
+        {"status5", Fault::FiveStatus},  {"status7", Fault::SevenStatus},
+        {"syn", Fault::SynRun}};
     for (auto [n, f] : names)
         if (name == n) return f;
     return std::nullopt;
 }
 
-const char* faultNames() { return "none silence noise split bytewise checksum ack refuse"; }
+const char* faultNames() {
+    return "none silence noise split bytewise checksum ack refuse nak sequence status5 status7 syn";
+}
 
 }  // namespace sim

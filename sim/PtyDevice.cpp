@@ -94,6 +94,13 @@ void PtyDevice::Send(const Bytes& answer, Fault f) {
             n -= static_cast<size_t>(w);
         }
     };
+    if (f == Fault::SynRun) {
+        for (int i = 0; i < 12; ++i) {  // busy for a while, as a device says with SYN bytes
+            pause(std::chrono::milliseconds(10));
+            uint8_t syn = 0x16;
+            put(&syn, 1);
+        }
+    }
     if (f == Fault::ByteByByte) {
         for (uint8_t b : out) {
             pause(std::max(wire(1), std::chrono::microseconds(2000)));

@@ -15,6 +15,11 @@ enum class Fault {
     BadChecksum,  // the answer's checksum is off by one
     GeneralAck,   // the general acknowledgement instead of the specific answer
     RefuseWrite,  // an article write is refused
+    Nak,          // a NAK byte instead of the answer
+    WrongSequence,  // the answer carries another sequence number
+    FiveStatus,   // five status bytes instead of six
+    SevenStatus,  // seven status bytes instead of six
+    SynRun,       // a long run of SYN (busy) bytes before the answer
 };
 
 std::optional<Fault> faultNamed(const std::string& name);  // "silence", "noise", ...

@@ -13,22 +13,23 @@
 #include <string>
 #include <thread>
 
+#include "MarkonDevice.h"
 #include "OrbellaDevice.h"
 #include "PtyDevice.h"
 
 namespace {
 
 const char* const Usage =
-    "usage: tarvela-sim [--device orbella] [--baud N] [--memory FILE] [--ibo TEXT] [--fault NAME]\n"
+    "usage: tarvela-sim [--device orbella|markon] [--baud N] [--memory FILE] [--ibo TEXT] [--fault NAME]\n"
     "  --baud N       pace answers at N baud (default 57600; 0: at once)\n"
     "  --memory FILE  keep the device's memory in FILE across runs\n"
-    "  --ibo TEXT     the 13-character identification number\n"
+    "  --ibo TEXT     the identification number (13 characters on the Orbella)\n"
     "  --fault NAME   a fault on every answer\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string device = "orbella", memory, ibo = "0123456789012", fault = "none";
+    std::string device = "orbella", memory, ibo, fault = "none";
     unsigned baud = 57600;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
             return a == "--help" ? 0 : 1;
         }
     }
-    if (device != "orbella") {
+    if (device != "orbella" && device != "markon") {
         std::cerr << "unknown device " << device << "\n";
         return 1;
     }
@@ -65,10 +66,17 @@ int main(int argc, char** argv) {
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-    auto orbella = std::make_shared<sim::OrbellaDevice>(ibo, memory);
-    sim::PtyDevice pty({[orbella](const uint8_t* b, size_t n) { return orbella->Receive(b, n); },
-                        [orbella](const sim::Bytes& r, sim::Fault f) { return orbella->Answer(r, f); }},
-                       baud);
+    sim::PtyDevice::Device peer;
+    if (device == "orbella") {
+        auto d = std::make_shared<sim::OrbellaDevice>(ibo.empty() ? "0123456789012" : ibo, memory);
+        peer = {[d](const uint8_t* b, size_t n) { return d->Receive(b, n); },
+                [d](const sim::Bytes& r, sim::Fault f) { return d->Answer(r, f); }};
+    } else {
+        auto d = std::make_shared<sim::MarkonDevice>(ibo.empty() ? "MK0000000001" : ibo, memory);
+        peer = {[d](const uint8_t* b, size_t n) { return d->Receive(b, n); },
+                [d](const sim::Bytes& r, sim::Fault f) { return d->Answer(r, f); }};
+    }
+    sim::PtyDevice pty(peer, baud);
     pty.SetStandingFault(*standing);
     std::printf("%s\n", pty.Path().c_str());
     std::fflush(stdout);
