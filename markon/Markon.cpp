@@ -110,7 +110,11 @@ bool TMarkon::OpstiOdgovor(const uint8_t* b) {
 void TMarkon::IspitajFunkciju3(const TF_Podesavanje::Buffer& buffer) {
     const uint8_t* b = buffer.data();
     StatusText = "Analiziram odgovor od kase";
-    link_.KomandaOK = OpstiOdgovor(b);
+    const bool success = OpstiOdgovor(b);
+    // A general answer that reports a refusal is no acceptance, even in a frame that checked:
+    // the article commands must not take a refused write or delete for a done one.
+    if (link_.KomandaOK && !success) link_.ArtikalPrihvacen = 0;
+    link_.KomandaOK = success;
     if (link_.KomandaOK) {
         StatusText = "Kasa je dala opsti odgovor";
         return;
@@ -370,6 +374,7 @@ void TMarkon::OdgovorFn107(const uint8_t* b) {
     const char first = a.at(4);
     if (first == 'F') {
         StatusText = "Markon-Funkcija 107 nije izvrsena";
+        link_.ArtikalPrihvacen = 0;
         return;
     }
     if (a.dataLength() == 6 && first == 'P') {
@@ -380,6 +385,7 @@ void TMarkon::OdgovorFn107(const uint8_t* b) {
     }
     if (first != 'P') {
         StatusText = "Artikl nije nadjen-Komanda nije izvrsena";
+        link_.ArtikalPrihvacen = 0;
         return;
     }
     a.seek(6);
