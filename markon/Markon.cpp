@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 #include "DM_db_source.h"
@@ -65,6 +66,18 @@ private:
     size_t end_;
     size_t pos_ = 4;
 };
+
+// Rules 1 to 3 of every decoder: KomandaOK cleared, a bounded copy of the answer, and the
+// report of an answer without data (then there is nothing to decode).
+std::optional<Answer> decoderStart(TF_Podesavanje& link, const uint8_t* b, size_t copy) {
+    link.KomandaOK = 0;
+    Answer a(b, copy);
+    if (a.noData()) {
+        StatusText = "Nema podataka-ponovi upit!";
+        return std::nullopt;
+    }
+    return a;
+}
 
 std::string badMessage(int code) { return "Neispravna poruka za funkciju " + std::to_string(code); }
 
@@ -161,12 +174,9 @@ void TMarkon::CitajIBO() {
 }
 
 void TMarkon::OdgovorFn99(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     DeviceAnswered = true;
     std::string ibo, ipo;
     if (!a.field('\t', ibo)) return;
@@ -202,12 +212,9 @@ void TMarkon::UpisiPoreskeStope() {
 }
 
 void TMarkon::OdgovorFn96(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     if (a.at(4) == 'P') {
         StatusText = "Upis poreskih stopa uspjesan!";
         link_.KomandaOK = 1;
@@ -219,12 +226,9 @@ void TMarkon::OdgovorFn96(const uint8_t* b) {
 void TMarkon::CitajPoreskeStope() { send(97, ""); }
 
 void TMarkon::OdgovorFn97(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     std::string f[4];
     for (int i = 0; i < 4; ++i)
         if (!a.field(i < 3 ? ',' : '\x04', f[i])) {
@@ -286,12 +290,9 @@ void TMarkon::CitajOperatera(int32_t number) {
 void TMarkon::CitajTrenutnogOperatera() { CitajOperatera(link_.OpSifra); }
 
 void TMarkon::OdgovorFn112(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 221);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 221);
+    if (!start) return;
+    Answer& a = *start;
     struct Field {
         const char* name;
         char sep;
@@ -365,12 +366,9 @@ void TMarkon::UpisiArtikl() {
 }
 
 void TMarkon::OdgovorFn107(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 121);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 121);
+    if (!start) return;
+    Answer& a = *start;
     const char first = a.at(4);
     if (first == 'F') {
         StatusText = "Markon-Funkcija 107 nije izvrsena";
@@ -446,12 +444,9 @@ void TMarkon::OdgovorFn107(const uint8_t* b) {
 void TMarkon::CitajOdjeljenje(int32_t number) { send(131, "R" + zeroPad(number % 100, 2)); }
 
 void TMarkon::OdgovorFn131(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     if (a.dataLength() == 1 && a.at(4) == 'P') {
         StatusText = "VelmarMarkon-Funkcija 131 CITANJE ODJELJENJA izvrsena uspjesno!";
         return;
@@ -532,13 +527,10 @@ std::string TMarkon::OdgovorFn149(const uint8_t* b) {
 }
 
 std::string TMarkon::OdgovorFn150(const uint8_t* b, bool returnsText) {
-    link_.KomandaOK = 0;
     const int code = returnsText ? 150 : 151;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return {};
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return {};
+    Answer& a = *start;
     std::string data;
     if (!a.field('\x04', data)) {
         StatusText = badMessage(code);
@@ -558,12 +550,9 @@ std::string TMarkon::OdgovorFn150(const uint8_t* b, bool returnsText) {
 // ---- fiscal receipt, report and service answers --------------------------------------------------
 
 void TMarkon::OdgovorFn48(const uint8_t* b, int code) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     std::string total, shift;
     if (!a.field(',', total) || !a.field('\x04', shift)) {
         StatusText = badMessage(code);
@@ -573,12 +562,9 @@ void TMarkon::OdgovorFn48(const uint8_t* b, int code) {
 }
 
 void TMarkon::OdgovorFn50(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     if (!a.hasEnd()) {
         StatusText = badMessage(50);
         return;
@@ -598,13 +584,10 @@ void TMarkon::OdgovorFn50(const uint8_t* b) {
 }
 
 std::string TMarkon::OdgovorFn51(const uint8_t* b) {
-    link_.KomandaOK = 0;
     std::string result = "0";
-    Answer a(b, 151);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return result;
-    }
+    auto start = decoderStart(link_, b, 151);
+    if (!start) return result;
+    Answer& a = *start;
     if (!a.hasEnd()) {
         StatusText = badMessage(51);
         return result;
@@ -620,12 +603,9 @@ std::string TMarkon::OdgovorFn51(const uint8_t* b) {
 }
 
 void TMarkon::OdgovorFn53(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     std::string data;
     if (!a.field('\x04', data) || data.empty()) {
         StatusText = badMessage(53);
@@ -649,12 +629,9 @@ void TMarkon::OdgovorFn53(const uint8_t* b) {
 }
 
 std::string TMarkon::OdgovorFn62(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return {};
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return {};
+    Answer& a = *start;
     std::string data;
     if (!a.field('\x04', data)) {
         StatusText = badMessage(62);
@@ -665,12 +642,9 @@ std::string TMarkon::OdgovorFn62(const uint8_t* b) {
 }
 
 void TMarkon::OdgovorFn64(const uint8_t* b, bool withDate, int code) {
-    link_.KomandaOK = 0;
-    Answer a(b, 201);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 201);
+    if (!start) return;
+    Answer& a = *start;
     if (!a.hasEnd()) {
         StatusText = badMessage(code);
         return;
@@ -686,12 +660,9 @@ void TMarkon::OdgovorFn64(const uint8_t* b, bool withDate, int code) {
 }
 
 void TMarkon::OdgovorFn68(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 201);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 201);
+    if (!start) return;
+    Answer& a = *start;
     std::string v;
     if (!a.field(',', v)) return;
     ParseInteger(v);
@@ -704,12 +675,9 @@ void TMarkon::OdgovorFn72(const uint8_t* b) {
 }
 
 void TMarkon::OdgovorFn90(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     std::string version, date, time, sum, sw, country, serial, fiscal;
     if (!a.field(' ', version) || !a.field(' ', date) || !a.field(',', time) || !a.field(',', sum) ||
         !a.field(',', sw) || !a.field(',', country) || !a.field(',', serial) || !a.field('\x04', fiscal))
@@ -722,12 +690,9 @@ void TMarkon::OdgovorFn90(const uint8_t* b) {
 }
 
 void TMarkon::OdgovorFn91(const uint8_t* b) {
-    link_.KomandaOK = 0;
-    Answer a(b, 100);
-    if (a.noData()) {
-        StatusText = "Nema podataka-ponovi upit!";
-        return;
-    }
+    auto start = decoderStart(link_, b, 100);
+    if (!start) return;
+    Answer& a = *start;
     if (a.dataLength() == 1) return;
     std::string country;
     if (!a.field('\x04', country)) {
