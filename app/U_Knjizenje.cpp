@@ -19,9 +19,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "DM_db_source.h"
 #include "FileIO.h"
+#include "Markon.h"
+#include "Orbella.h"
+#include "OrbellaFrame.h"
+#include "pitanjeopsega.h"
 #include "DatasetModel.h"
 #include "Dialogs.h"
 #include "U_Podesavanje.h"
@@ -95,8 +100,17 @@ void TProgress::setCompleted(int completed) {
 
 TF_Knjizenje::TF_Knjizenje(Tdm_db& dm, TF_Podesavanje& link, Dialogs& dialogs, std::string directory,
                            QWidget* parent)
-    : QWidget(parent), dm_(dm), link_(link), dialogs_(dialogs), dir_(std::move(directory)) {
+    : QWidget(parent),
+      Pause([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }),
+      dm_(dm),
+      link_(link),
+      dialogs_(dialogs),
+      dir_(std::move(directory)),
+      orbella_(std::make_unique<TOrbella>(link, dm, *this)),
+      markon_(std::make_unique<TMarkon>(link, dm, *this)) {
     F_Knjizenje = this;
+    link_.ProcessMessages = [] { QApplication::processEvents(); };
+    opseg = new Topseg(this);
     setObjectName("F_Knjizenje");
     setWindowTitle("ZENTOR Tarvela ");
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
@@ -128,6 +142,7 @@ TF_Knjizenje::TF_Knjizenje(Tdm_db& dm, TF_Podesavanje& link, Dialogs& dialogs, s
     Edit4 = lineEdit(linkBox, "Edit4");
     Edit4->setText("000020");
     BitBtn1 = button(linkBox, "BitBtn1", "Povezi se");
+    connect(BitBtn1, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn1Click);
     auto* linkLayout = new QHBoxLayout(linkBox);
     linkLayout->addWidget(new QLabel("IBSA", linkBox));
     linkLayout->addWidget(Edit7);
@@ -224,14 +239,26 @@ QWidget* TF_Knjizenje::buildRobaTab() {
     auto* tab = new QWidget;
     tab->setObjectName("Roba");
     RzMenuButton3 = button(tab, "RzMenuButton3", "Citanje iz kase");
-    RzMenuButton3->setMenu(new QMenu(RzMenuButton3));
+    auto* readMenu = new QMenu(RzMenuButton3);
+    connect(readMenu->addAction("Ocitaj samo trenutnu robu"), &QAction::triggered, this, &TF_Knjizenje::MenuItem1Click);
+    connect(readMenu->addAction("Ocitaj grupu sifri iz kase"), &QAction::triggered, this, &TF_Knjizenje::MenuItem2Click);
+    RzMenuButton3->setMenu(readMenu);
     BitBtn3 = button(tab, "BitBtn3", "F5 - Nova roba");
     BitBtn4 = button(tab, "BitBtn4", "F6 - Prepravi");
     BitBtn5 = button(tab, "BitBtn5", "F7 - Obrisi");
     BitBtn7 = button(tab, "BitBtn7", "Uvoz iz Excela");
     BitBtn6 = button(tab, "BitBtn6", "Izvoz u Excel");
     RzMenuButton2 = button(tab, "RzMenuButton2", "Upis u kasu");
-    RzMenuButton2->setMenu(new QMenu(RzMenuButton2));
+    auto* writeMenu = new QMenu(RzMenuButton2);
+    connect(writeMenu->addAction("Upisi samo trenutnu robu"), &QAction::triggered, this,
+            &TF_Knjizenje::Upisisamotrenutnurobu1Click);
+    connect(writeMenu->addAction("Upisi samo promjenjene robe"), &QAction::triggered, this,
+            &TF_Knjizenje::Upisisamopromjenjenerobe1Click);
+    connect(writeMenu->addAction("Upisi sve"), &QAction::triggered, this, &TF_Knjizenje::Upisisve1Click);
+    writeMenu->addSeparator();
+    connect(writeMenu->addAction("Obrisi vise roba u kasi "), &QAction::triggered, this,
+            &TF_Knjizenje::Obrisiviserobaukasi1Click);
+    RzMenuButton2->setMenu(writeMenu);
     BitBtn9 = button(tab, "BitBtn9", "Stampaj listu");
     RzMenuButton1 = button(tab, "RzMenuButton1", "Napredno");
     NapredanMenu = new QMenu(RzMenuButton1);
@@ -321,6 +348,10 @@ void TF_Knjizenje::guarded(F&& f) {
 void TF_Knjizenje::AddLog(const std::string& line) {
     Memo1->appendPlainText(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
 }
+
+int TF_Knjizenje::CodePageIndex() const { return ComboBox3->currentIndex(); }
+
+void TF_Knjizenje::ProcessMessages() { QApplication::processEvents(); }
 
 // ---- settings and life cycle -----------------------------------------------------------------
 
@@ -605,4 +636,268 @@ void TF_Knjizenje::PrebacinaLatinicu1Click() {
 void TF_Knjizenje::PrebacinaCirilicu1Click() {
     ComboBox3->setCurrentIndex(1);
     Button1Click();
+}
+
+// ---- connect and disconnect ----------------------------------------------------------------------
+
+void TF_Knjizenje::BitBtn1Click() {
+    if (Connected) {
+        if (isOrbella()) orbella_->ZahtjevIzlazVezaSaPC();
+        BitBtn1->setText("Povezi se");
+        Connected = false;
+        TipKase->setEnabled(true);
+        return;
+    }
+    link_.AdresaKase = {0x01, 0x11};
+    link_.IBO.clear();
+    link_.IBSA = latin1(Edit7->text());
+    link_.ReadTimeout = ConnectReadTimeout;
+    if (isOrbella()) {
+        const std::string ibfk = latin1(Edit4->text());
+        int number;
+        if (ibfk.size() != 6) {
+            dialogs_.ShowError("IBFK polje mora imati 6 cifara");
+            return;
+        }
+        if (!parseInt(ibfk, number) || !orbella::IbfkBytes(ibfk, link_.IBFKBajtovi)) {
+            dialogs_.ShowError("IBFK polje mora biti broj");
+            return;
+        }
+    }
+    // A port that an earlier exchange left open (it ended with an error) is closed first, so
+    // that connecting again works instead of failing with "Device is allready opened.".
+    if (link_.XComm1.IsOpen()) link_.XComm1.CloseDevice();
+    link_.XComm1.setDeviceName("COM" + std::to_string(ComboBox1->currentIndex() + 1));
+    if (ComboBox2->currentIndex() == 0) link_.XComm1.setBaudRate(br9600);
+    if (ComboBox2->currentIndex() == 1) link_.XComm1.setBaudRate(br57600);
+    link_.XComm1.DataControl.setStopBits(sb1);
+    link_.XComm1.DataControl.setParity(paNone);
+    link_.XComm1.DataControl.setDataBits(db8);
+    try {
+        link_.XComm1.OpenDevice();
+    } catch (const EDeviceError& e) {
+        // The component's own message, then the system's reason on a line of its own.
+        dialogs_.ShowError(e.what() + (e.SystemReason.empty() ? std::string() : "\r" + e.SystemReason));
+        return;
+    }
+    AddLog("COM port otvoren..");
+    if (isOrbella()) {
+        orbella_->ZahtjevIdentifikacija();
+    } else {
+        markon_->PosaljiIBSA();
+        markon_->CitajIBO();
+    }
+    if (DeviceAnswered) {
+        AddLog("Veza OK.. IBO = " + link_.IBO);
+        Connected = true;
+        BitBtn1->setText("Odspoji se");
+        TipKase->setEnabled(false);
+    } else {
+        AddLog("Kasa nije odgovorila");
+        Connected = false;
+        BitBtn1->setText("Spoji se");
+    }
+}
+
+// ---- article synchronisation ---------------------------------------------------------------------
+
+void TF_Knjizenje::fillArticleFromCurrent() {
+    const db::Table& t = dm_.froba;
+    link_.ArtSifra = static_cast<int32_t>(t.fieldByName("F_SIFRA_ROBE").asInt());
+    link_.ArtOdjeljenje = static_cast<int32_t>(t.fieldByName("F_SIFRA_GRUPA").asInt());
+    link_.ArtStopa = static_cast<int32_t>(t.fieldByName("F_SIFRA_POR_STOPE").asInt());
+    link_.ArtCijena = t.fieldByName("F_CIJENA_ROBE").asFloat();
+    link_.ArtNaziv = t.fieldByName("F_NAZIV_ROBE").asString();
+    link_.ArtBarKod = t.fieldByName("F_BAR_CODE").asString();
+}
+
+void TF_Knjizenje::fillEmptyArticle(int32_t code) {
+    link_.ArtSifra = code;
+    link_.ArtOdjeljenje = 1;
+    link_.ArtStopa = 0;
+    link_.ArtBarKod = "00000000000000";
+    link_.ArtCijena = 0;
+    link_.ArtNaziv.assign(36, '\xFF');
+}
+
+void TF_Knjizenje::readArticle(int32_t code) {
+    if (isOrbella()) orbella_->ZahtjevCitajArtikal(code);
+    else markon_->CitajArtikl(code);
+}
+
+void TF_Knjizenje::writeCurrentArticle() {
+    fillArticleFromCurrent();
+    const int32_t code = link_.ArtSifra;
+    if (isOrbella()) {
+        orbella_->ZahtjevUpisArtikla();
+    } else {
+        link_.ArtOdjeljenje = link_.ArtStopa + 1;
+        markon_->UpisiArtikl();
+    }
+    if (link_.ArtikalPrihvacen) {
+        Pause(100);
+        readArticle(code);
+    } else {
+        AddLog("Greska upisa artikla broj=" + std::to_string(code));
+    }
+}
+
+bool TF_Knjizenje::deleteCurrentArticle() {
+    const auto code = static_cast<int32_t>(dm_.froba.fieldByName("F_SIFRA_ROBE").asInt());
+    fillEmptyArticle(code);
+    if (isOrbella()) orbella_->ZahtjevUpisArtikla();
+    else markon_->ObrisiArtikl(code);
+    Pause(20);
+    if (!link_.ArtikalPrihvacen) {
+        AddLog("Artikl nije obrisan !");
+        return false;
+    }
+    AddLog("Obrisan artikl broj=" + std::to_string(code));
+    if (dm_.froba.locate("F_SIFRA_ROBE", code)) dm_.froba.deleteRecord();
+    return true;
+}
+
+void TF_Knjizenje::Upisisamotrenutnurobu1Click() {
+    guarded([&] {
+        db::Table& t = dm_.froba;
+        if (t.isEmpty()) return;
+        if (!Connected) {
+            AddLog("Kasa nije spojena...");
+            return;
+        }
+        if (t.fieldByName("STAT").asString() == "OBR") {
+            const auto code = static_cast<int32_t>(t.fieldByName("F_SIFRA_ROBE").asInt());
+            if (deleteCurrentArticle() && isOrbella()) readArticle(code);
+        }
+        if (t.isEmpty()) return;
+        const std::string stat = t.fieldByName("STAT").asString();
+        if (stat == "PRO" || stat == "NOV") writeCurrentArticle();
+    });
+}
+
+void TF_Knjizenje::forEachSelected(const std::string& sql, const std::function<void()>& step) {
+    // A cursor of its own: the read-backs run other statements while this one is iterated.
+    db::Query selection(dm_.SQL);
+    try {
+        selection.open(sql);
+    } catch (const db::DbError&) {
+        return;  // a failing selection finds no rows
+    }
+    for (selection.first(); !selection.eof(); selection.next()) {
+        if (dm_.froba.locate("F_SIFRA_ROBE", selection.fieldByName("F_SIFRA_ROBE"))) step();
+        ProcessMessages();
+        pb->StepIt();
+        if (StopRequested) break;
+    }
+}
+
+void TF_Knjizenje::writeArticles(const std::string& writeSelection) {
+    guarded([&] {
+        if (!Connected) {
+            AddLog("Kasa nije spojena...");
+            return;
+        }
+        dm_.sqlopen("Select count(*) as cnt from f_roba where stat in (" + quotedSql("OBR") + ", " +
+                    quotedSql("PRO") + ", " + quotedSql("NOV") + ")");
+        pb->setTotal(dm_.up.active() ? static_cast<int>(dm_.up.fieldByName("cnt").asInt()) : 0);
+        StopRequested = false;
+        forEachSelected("Select * from f_roba where stat=" + quotedSql("OBR"), [&] { deleteCurrentArticle(); });
+        forEachSelected(writeSelection, [&] { writeCurrentArticle(); });
+        pb->setCompleted(0);
+    });
+}
+
+void TF_Knjizenje::Upisisamopromjenjenerobe1Click() {
+    writeArticles("Select * from f_roba where stat=" + quotedSql("PRO") + " or stat=" + quotedSql("NOV"));
+}
+
+void TF_Knjizenje::Upisisve1Click() {
+    writeArticles("Select * from f_roba where stat<>" + quotedSql("OBR"));
+}
+
+void TF_Knjizenje::Obrisiviserobaukasi1Click() {
+    guarded([&] {
+        int bounds[2];
+        const char* prompts[2] = {"Unesi od koje sifre robe", "Unesi do koje sifre robe"};
+        const char* initial[2] = {"1", "12000"};
+        for (int i = 0; i < 2; ++i) {
+            auto text = dialogs_.InputQuery("BRISANJE ARTIKLA", prompts[i], initial[i]);
+            if (!text) return;
+            if (!parseInt(*text, bounds[i])) {
+                dialogs_.ShowMessage("Pogresan unos sifre robe - pokusaj ponovo");
+                return;
+            }
+        }
+        if (bounds[1] < bounds[0]) {
+            dialogs_.ShowError("Gornja granica ne moze biti manja od donje");
+            return;
+        }
+        pb->setTotal(bounds[1] - bounds[0] + 1);
+        StopRequested = false;
+        pb->setCompleted(0);
+        for (int code = bounds[0]; code <= bounds[1]; ++code) {
+            fillEmptyArticle(code);
+            if (isOrbella()) orbella_->ZahtjevUpisArtikla();
+            else markon_->ObrisiArtikl(code);
+            Pause(20);
+            pb->StepIt();
+            ProcessMessages();
+            if (StopRequested) break;
+        }
+        Pause(100);
+        pb->setCompleted(0);
+    });
+}
+
+void TF_Knjizenje::MenuItem1Click() {
+    guarded([&] {
+        if (!Connected) {
+            AddLog("Kasa nije spojena...");
+            return;
+        }
+        db::Table& t = dm_.froba;
+        if (t.isEmpty()) return;
+        readArticle(static_cast<int32_t>(t.fieldByName("F_SIFRA_ROBE").asInt()));
+        if (link_.ArtSifra > 0) refreshAndReturn();
+        else AddLog("Roba nije nadjena u kasi");
+    });
+}
+
+void TF_Knjizenje::MenuItem2Click() {
+    guarded([&] {
+        if (!Connected) {
+            AddLog("Kasa nije spojena...");
+            return;
+        }
+        pb->setCompleted(0);
+        if (opseg->exec() != QDialog::Accepted) return;
+        const int highest = isOrbella() ? 12000 : 7100;
+        int from = 1, to = highest;
+        if (!opseg->RadioButton2->isChecked()) {
+            if (!parseInt(latin1(opseg->Edit1->text()), from)) {
+                dialogs_.ShowError("Pogresan format broja OD");
+                return;
+            }
+            if (!parseInt(latin1(opseg->Edit2->text()), to)) {
+                dialogs_.ShowError("Pogresan format broja DO");
+                return;
+            }
+            if (from < 1) from = 1;
+            if (from > 12000) return;
+            to = std::clamp(to, 1, highest);
+        }
+        AddLog("Citam robu iz kase");
+        pb->setTotal(std::max(0, to - from + 1));
+        pb->setCompleted(0);
+        StopRequested = false;
+        for (int code = from; code <= to; ++code) {
+            ProcessMessages();
+            readArticle(code);
+            pb->StepIt();
+            if (StopRequested) break;
+            ProcessMessages();
+        }
+        AddLog("Citanje zavrseno");
+        pb->setCompleted(0);
+    });
 }

@@ -5,16 +5,21 @@
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "CodePage.h"
+#include "HostWindow.h"
 #include "Settings.h"
 
 class Tdm_db;
 class TF_Podesavanje;
 class Dialogs;
 class TAzuroba;
+class Topseg;
+class TOrbella;
+class TMarkon;
 class DBGrid;
 class DatasetModel;
 class QButtonGroup;
@@ -53,7 +58,7 @@ private:
     int total_ = 0, completed_ = 0;
 };
 
-class TF_Knjizenje : public QWidget {
+class TF_Knjizenje : public QWidget, public THostWindow {
     Q_OBJECT
 public:
     // `directory` holds tarvela.gdb and tarvela.ini (with its trailing separator).
@@ -98,7 +103,9 @@ public:
     QMenu* GridMenu;
 
     // Appends one line to the status log (lines are never changed or removed).
-    void AddLog(const std::string& line);
+    void AddLog(const std::string& line) override;
+    int CodePageIndex() const override;
+    void ProcessMessages() override;
     // The code page the grids and name boxes show their bytes in (last applied choice).
     CodePage AppliedCodePage() const { return codePage_; }
     const std::string& Directory() const { return dir_; }
@@ -123,6 +130,22 @@ public:
     void Prebacisverobeustopu11Click();
     void PrebacinaLatinicu1Click();
     void PrebacinaCirilicu1Click();
+    // connecting and the article menus of the "Roba" tab
+    void BitBtn1Click();
+    void Upisisamotrenutnurobu1Click();
+    void Upisisamopromjenjenerobe1Click();
+    void Upisisve1Click();
+    void Obrisiviserobaukasi1Click();
+    void MenuItem1Click();
+    void MenuItem2Click();
+
+    Topseg* opseg;
+    TOrbella& Orbella() { return *orbella_; }
+    TMarkon& Markon() { return *markon_; }
+    // The fixed waits between device requests (tests may shorten them).
+    std::function<void(int ms)> Pause;
+    // The read limit that connecting sets for every exchange (300 ms).
+    int ConnectReadTimeout = 300;
 
     TAzuroba* Azuroba() const { return azuroba_.get(); }
 
@@ -143,6 +166,15 @@ private:
     bool articleRulesPass();
     void postArticle(const std::string& stat);
     void refreshAndReturn();
+    bool isOrbella() const { return TipKase->ItemIndex() == 0; }
+    void fillArticleFromCurrent();
+    void fillEmptyArticle(int32_t code);
+    void writeCurrentArticle();
+    bool deleteCurrentArticle();
+    void readArticle(int32_t code);
+    // Runs the rows selected by `sql` through `step`, on a cursor of its own, with progress and Stop.
+    void forEachSelected(const std::string& sql, const std::function<void()>& step);
+    void writeArticles(const std::string& writeSelection);
 
     Tdm_db& dm_;
     TF_Podesavanje& link_;
@@ -152,6 +184,8 @@ private:
     bool closed_ = false;
     CodePage codePage_ = CodePage::Latinica;
     std::unique_ptr<TAzuroba> azuroba_;
+    std::unique_ptr<TOrbella> orbella_;
+    std::unique_ptr<TMarkon> markon_;
     DatasetModel* robaModel_ = nullptr;
 };
 

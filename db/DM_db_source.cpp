@@ -69,9 +69,10 @@ bool Tdm_db::sqlopen(const std::string& statement) {
 bool Tdm_db::sqlexec(const std::string& statement) {
     greska.clear();
     try {
-        up.execSQL(statement);
         // Each change is made durable at once; a crash must not take the session's edits.
-        SQL.commitRetaining();
+        // A statement that changed no row has nothing to make durable (and a read of an empty
+        // device slot runs one such delete per code).
+        if (up.execSQL(statement) > 0) SQL.commitRetaining();
         return true;
     } catch (const std::exception& e) {
         greska = e.what();

@@ -5,7 +5,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -55,16 +57,22 @@ Fault PtyDevice::NextFault() {
 }
 
 void PtyDevice::Serve() {
+    // While nobody has the port open the master reports a hang-up at once, so the next opening
+    // is waited for by looking again soon after an exchange and less often the longer the line
+    // stays closed.
+    long idleNs = 100'000;
     for (;;) {
         pollfd fds[2] = {{stop_, POLLIN, 0}, {master_, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) continue;
         if (fds[0].revents) return;
         if (fds[1].revents & POLLHUP) {
-            // Nobody has the port open between exchanges: wait for the next opening.
             pollfd s{stop_, POLLIN, 0};
-            if (poll(&s, 1, 5) > 0) return;
+            timespec wait{0, idleNs};
+            if (ppoll(&s, 1, &wait, nullptr) > 0) return;
+            idleNs = std::min(idleNs * 2, 10'000'000L);
             continue;
         }
+        idleNs = 100'000;
         uint8_t buf[1024];
         ssize_t n = read(master_, buf, sizeof buf);
         if (n <= 0) continue;
