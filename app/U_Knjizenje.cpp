@@ -27,6 +27,10 @@
 #include "Orbella.h"
 #include "OrbellaFrame.h"
 #include "pitanjeopsega.h"
+#include "DBEdit.h"
+#include "azuriranje.h"
+#include <QCheckBox>
+#include <QFormLayout>
 #include "DatasetModel.h"
 #include "Dialogs.h"
 #include "U_Podesavanje.h"
@@ -167,45 +171,19 @@ TF_Knjizenje::TF_Knjizenje(Tdm_db& dm, TF_Podesavanje& link, Dialogs& dialogs, s
         page->setObjectName(name);
         PageControl1->addTab(page, name);
     }
-    // Groups and operators grids: their commands come with their tabs.
-    DBGrid2 = new DBGrid(PageControl1->widget(2));
-    DBGrid2->setObjectName("DBGrid2");
-    DBGrid2->setDatasetModel(new DatasetModel(
-        dm_.f_operateri,
-        {{"STAT", "STAT", 38, Qt::AlignLeft},
-         {"F_SIFRA_OPERATERA", "SIFRA", 58, Qt::AlignLeft},
-         {"F_NAZIV_OPERATERA", "NAZIV", 173, Qt::AlignLeft},
-         {"F_LOZINKA_OPERATERA", "LOZINKA", 76, Qt::AlignLeft}},
-        DBGrid2));
-    (new QVBoxLayout(PageControl1->widget(2)))->addWidget(DBGrid2);
-    DBGrid1 = new DBGrid(PageControl1->widget(3));
-    DBGrid1->setObjectName("DBGrid1");
-    DBGrid1->setDatasetModel(new DatasetModel(dm_.f_grupe_roba,
-                                              {{"STAT", "STAT", 39, Qt::AlignLeft},
-                                               {"F_SIFRA_GRUPA", "Sifra", 41, Qt::AlignHCenter},
-                                               {"F_NAZIV_GRUPA", "Naziv", 216, Qt::AlignLeft},
-                                               {"PORSTOPA", "Stopa", 62, Qt::AlignLeft}},
-                                              DBGrid1));
-    (new QVBoxLayout(PageControl1->widget(3)))->addWidget(DBGrid1);
-    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int i) {
-        guarded([&] {
-            if (i == 2 && dm_.Connected()) dm_.f_operateri.open();
-            if (i == 3 && dm_.Connected()) dm_.f_grupe_roba.open();
-        });
+    buildTaxTab(PageControl1->widget(1));
+    buildOperatorsTab(PageControl1->widget(2));
+    buildGroupsTab(PageControl1->widget(3));
+    buildHeaderTab(PageControl1->widget(4));
+    buildSettingsTab(PageControl1->widget(5));
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this, previous = 0](int i) mutable {
+        if (previous == 4) TabSheet5Exit();
+        previous = i;
+        if (i == 1) TabSheet2Show();
+        if (i == 2) TabSheet3Show();
+        if (i == 3) TabSheet4Show();
+        if (i == 4) TabSheet5Show();
     });
-
-    QWidget* settingsTab = PageControl1->widget(5);
-    ComboBox3 = new QComboBox(settingsTab);
-    ComboBox3->setObjectName("ComboBox3");
-    ComboBox3->addItems({"Latinica", "Cirilica"});
-    ComboBox3->setCurrentIndex(0);
-    Button1 = button(settingsTab, "Button1", "Postavi");
-    auto* settingsLayout = new QHBoxLayout(settingsTab);
-    settingsLayout->addWidget(new QLabel("Font kodna strana", settingsTab));
-    settingsLayout->addWidget(ComboBox3);
-    settingsLayout->addWidget(Button1);
-    settingsLayout->addStretch();
-    connect(Button1, &QPushButton::clicked, this, &TF_Knjizenje::Button1Click);
 
     pb = new TProgress(this);
     pb->setObjectName("pb");
@@ -465,6 +443,7 @@ void TF_Knjizenje::Button1Click() {
     if (i < 0) return;
     codePage_ = i == 1 ? CodePage::Cirilica : CodePage::Latinica;
     for (DBGrid* g : {DBGrid1, DBGrid2, DBGrid4}) g->datasetModel()->setCodePage(codePage_);
+    for (DBEdit* e : HeaderEdit) e->Reload();
 }
 
 // ---- articles ------------------------------------------------------------------------------------
@@ -899,5 +878,571 @@ void TF_Knjizenje::MenuItem2Click() {
         }
         AddLog("Citanje zavrseno");
         pb->setCompleted(0);
+    });
+}
+
+// ---- operators, groups, tax rates, header and settings tabs ---------------------------------------
+
+namespace {
+QHBoxLayout* buttonRow(std::initializer_list<QWidget*> widgets) {
+    auto* l = new QHBoxLayout;
+    for (QWidget* w : widgets) l->addWidget(w);
+    l->addStretch();
+    return l;
+}
+}  // namespace
+
+void TF_Knjizenje::buildOperatorsTab(QWidget* tab) {
+    BitBtn26 = button(tab, "BitBtn26", "Ocitaj kasu");
+    BitBtn25 = button(tab, "BitBtn25", "Upisi u kasu");
+    BitBtn22 = button(tab, "BitBtn22", "Dodaj");
+    BitBtn23 = button(tab, "BitBtn23", "Prepravi");
+    BitBtn24 = button(tab, "BitBtn24", "Obrisi");
+    BitBtn29 = button(tab, "BitBtn29", "Isprazni tabelu");
+    connect(BitBtn26, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn26Click);
+    connect(BitBtn25, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn25Click);
+    connect(BitBtn22, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn22Click);
+    connect(BitBtn23, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn23Click);
+    connect(BitBtn24, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn24Click);
+    connect(BitBtn29, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn29Click);
+    DBGrid2 = new DBGrid(tab);
+    DBGrid2->setObjectName("DBGrid2");
+    DBGrid2->setDatasetModel(new DatasetModel(dm_.f_operateri,
+                                              {{"STAT", "STAT", 38, Qt::AlignLeft},
+                                               {"F_SIFRA_OPERATERA", "SIFRA", 58, Qt::AlignLeft},
+                                               {"F_NAZIV_OPERATERA", "NAZIV", 173, Qt::AlignLeft},
+                                               {"F_LOZINKA_OPERATERA", "LOZINKA", 76, Qt::AlignLeft}},
+                                              DBGrid2));
+    OperatorMenu = new QMenu(DBGrid2);
+    connect(OperatorMenu->addAction("Markon : Postavi lozinku operatera"), &QAction::triggered, this,
+            &TF_Knjizenje::MarkonPostavilozinkuoperatera1Click);
+    DBGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { OperatorMenu->exec(DBGrid2->viewport()->mapToGlobal(p)); });
+    auto* l = new QVBoxLayout(tab);
+    l->addLayout(buttonRow({BitBtn26, BitBtn25, BitBtn22, BitBtn23, BitBtn24, BitBtn29}));
+    l->addWidget(DBGrid2, 1);
+    AzuOperater = new TAzuOperater(dm_.f_operateri, dialogs_, [this] { return codePage_; }, this);
+}
+
+void TF_Knjizenje::buildGroupsTab(QWidget* tab) {
+    BitBtn17 = button(tab, "BitBtn17", "Ocitaj kasu");
+    BitBtn18 = button(tab, "BitBtn18", "Upisi u kasu");
+    BitBtn19 = button(tab, "BitBtn19", "Dodaj");
+    BitBtn20 = button(tab, "BitBtn20", "Prepravi");
+    BitBtn21 = button(tab, "BitBtn21", "Obrisi");
+    BitBtn30 = button(tab, "BitBtn30", "Isprazni tabelu");
+    connect(BitBtn17, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn17Click);
+    connect(BitBtn18, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn18Click);
+    connect(BitBtn19, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn19Click);
+    connect(BitBtn20, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn20Click);
+    connect(BitBtn21, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn21Click);
+    connect(BitBtn30, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn30Click);
+    DBGrid1 = new DBGrid(tab);
+    DBGrid1->setObjectName("DBGrid1");
+    DBGrid1->setDatasetModel(new DatasetModel(dm_.f_grupe_roba,
+                                              {{"STAT", "STAT", 39, Qt::AlignLeft},
+                                               {"F_SIFRA_GRUPA", "Sifra", 41, Qt::AlignHCenter},
+                                               {"F_NAZIV_GRUPA", "Naziv", 216, Qt::AlignLeft},
+                                               {"PORSTOPA", "Stopa", 62, Qt::AlignLeft}},
+                                              DBGrid1));
+    auto* l = new QVBoxLayout(tab);
+    l->addLayout(buttonRow({BitBtn17, BitBtn18, BitBtn19, BitBtn20, BitBtn21, BitBtn30}));
+    l->addWidget(DBGrid1, 1);
+    AzuGrupa = new TAzuGrupa(dm_.f_grupe_roba, dialogs_, [this] { return codePage_; }, this);
+}
+
+void TF_Knjizenje::buildTaxTab(QWidget* tab) {
+    BitBtn13 = button(tab, "BitBtn13", "Ocitaj kasu");
+    BitBtn14 = button(tab, "BitBtn14", "Upisi u kasu");
+    BitBtn15 = button(tab, "BitBtn15", "Sacuvaj");
+    BitBtn16 = button(tab, "BitBtn16", "Odustani");
+    connect(BitBtn13, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn13Click);
+    connect(BitBtn14, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn14Click);
+    connect(BitBtn15, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn15Click);
+    connect(BitBtn16, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn16Click);
+    auto cp = [this] { return codePage_; };
+    DBEdit* rates[4];
+    const char* columns[] = {"A", "E", "J", "K"};
+    auto* form = new QFormLayout;
+    for (int i = 0; i < 4; ++i) {
+        rates[i] = new DBEdit(dm_.porstope, columns[i], cp, tab);
+        rates[i]->setObjectName(QString("DBEdit%1").arg(7 + i));
+        form->addRow(QString("Stopa ") + columns[i], rates[i]);
+    }
+    DBEdit7 = rates[0], DBEdit8 = rates[1], DBEdit9 = rates[2], DBEdit10 = rates[3];
+    auto* l = new QVBoxLayout(tab);
+    l->addLayout(buttonRow({BitBtn13, BitBtn14}));
+    l->addLayout(form);
+    l->addLayout(buttonRow({BitBtn15, BitBtn16}));
+    l->addWidget(new QLabel("Napomena: 99.99 oznacava da stopa nije dozvoljena", tab));
+    l->addStretch();
+    // DataSource3StateChange: "Sacuvaj" and "Odustani" only while the row is being edited.
+    auto state = [this] {
+        bool editing = dm_.porstope.state() == db::DatasetState::Edit || dm_.porstope.state() == db::DatasetState::Insert;
+        BitBtn15->setEnabled(editing);
+        BitBtn16->setEnabled(editing);
+    };
+    dm_.porstope.subscribe([state](db::Dataset::Event e) {
+        if (e == db::Dataset::Event::StateChanged) state();
+    });
+    state();
+}
+
+void TF_Knjizenje::buildHeaderTab(QWidget* tab) {
+    BitBtn2 = button(tab, "BitBtn2", "Ocitaj kasu");
+    BitBtn8 = button(tab, "BitBtn8", "Upisi u kasu");
+    BitBtn11 = button(tab, "BitBtn11", "Sacuvaj");
+    BitBtn12 = button(tab, "BitBtn12", "Odustani");
+    connect(BitBtn2, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn2Click);
+    connect(BitBtn8, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn8Click);
+    connect(BitBtn11, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn11Click);
+    connect(BitBtn12, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn12Click);
+    struct Box {
+        const char* name;
+        const char* label;
+        const char* column;
+    } boxes[6] = {{"DBEdit1", "Naziv firme", "F_NAZIV_FIRME"}, {"DBEdit2", "Naziv objekta", "F_NAZIV_OBJEKTA"},
+                  {"DBEdit3", "Adresa", "F_ADRESA_FIRME"},     {"DBEdit4", "Broj", "F_RBR"},
+                  {"DBEdit5", "Stat broj", "F_STAT_BROJ"},     {"DBEdit6", "Telefon", "F_TEL_BROJ"}};
+    auto* form = new QFormLayout;
+    for (int i = 0; i < 6; ++i) {
+        HeaderEdit[i] = new DBEdit(dm_.f_objekat, boxes[i].column, [this] { return codePage_; }, tab);
+        HeaderEdit[i]->setObjectName(boxes[i].name);
+        form->addRow(boxes[i].label, HeaderEdit[i]);
+    }
+    auto* l = new QVBoxLayout(tab);
+    l->addLayout(buttonRow({BitBtn2, BitBtn8}));
+    l->addLayout(form);
+    l->addLayout(buttonRow({BitBtn11, BitBtn12}));
+    l->addStretch();
+    // DataSource2StateChange
+    auto state = [this] {
+        bool editing = dm_.f_objekat.state() == db::DatasetState::Edit || dm_.f_objekat.state() == db::DatasetState::Insert;
+        BitBtn11->setEnabled(editing);
+        BitBtn12->setEnabled(editing);
+    };
+    dm_.f_objekat.subscribe([state](db::Dataset::Event e) {
+        if (e == db::Dataset::Event::StateChanged) state();
+    });
+    state();
+}
+
+void TF_Knjizenje::buildSettingsTab(QWidget* tab) {
+    ComboBox3 = new QComboBox(tab);
+    ComboBox3->setObjectName("ComboBox3");
+    ComboBox3->addItems({"Latinica", "Cirilica"});
+    ComboBox3->setCurrentIndex(0);
+    Button1 = button(tab, "Button1", "Postavi");
+    connect(Button1, &QPushButton::clicked, this, &TF_Knjizenje::Button1Click);
+    BitBtn27 = button(tab, "BitBtn27", "Ocitaj kasu");
+    BitBtn28 = button(tab, "BitBtn28", "Upisi u kasu");
+    connect(BitBtn27, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn27Click);
+    connect(BitBtn28, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn28Click);
+    Edit5 = lineEdit(tab, "Edit5");
+    Edit6 = lineEdit(tab, "Edit6");
+    Edit5->setMaxLength(18);
+    Edit6->setMaxLength(18);
+    CheckBox1 = new QCheckBox("Stampa se", tab);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox2 = new QCheckBox("Stampa se", tab);
+    CheckBox2->setObjectName("CheckBox2");
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel("Font kodna strana", tab), 0, 0);
+    grid->addWidget(ComboBox3, 0, 1);
+    grid->addWidget(Button1, 0, 2);
+    grid->addWidget(new QLabel("Reklamne poruke", tab), 1, 0);
+    grid->addWidget(BitBtn27, 1, 1);
+    grid->addWidget(BitBtn28, 1, 2);
+    grid->addWidget(new QLabel("RED1", tab), 2, 0);
+    grid->addWidget(Edit5, 2, 1);
+    grid->addWidget(CheckBox1, 2, 2);
+    grid->addWidget(new QLabel("RED2", tab), 3, 0);
+    grid->addWidget(Edit6, 3, 1);
+    grid->addWidget(CheckBox2, 3, 2);
+    auto* l = new QVBoxLayout(tab);
+    l->addLayout(grid);
+    l->addStretch();
+}
+
+bool TF_Knjizenje::requireConnected() {
+    if (!Connected) AddLog("Kasa nije spojena");
+    return Connected;
+}
+
+void TF_Knjizenje::TabSheet2Show() { guarded([&] { dm_.porstope.open(); }); }
+void TF_Knjizenje::TabSheet3Show() { guarded([&] { dm_.f_operateri.open(); }); }
+void TF_Knjizenje::TabSheet4Show() { guarded([&] { dm_.f_grupe_roba.open(); }); }
+void TF_Knjizenje::TabSheet5Show() { guarded([&] { dm_.f_objekat.open(); }); }
+void TF_Knjizenje::TabSheet5Exit() { guarded([&] { postIfEditing(dm_.f_objekat); }); }
+
+void TF_Knjizenje::postIfEditing(db::Table& t) {
+    if (t.state() == db::DatasetState::Edit || t.state() == db::DatasetState::Insert) t.post();
+}
+
+void TF_Knjizenje::cancelIfEditing(db::Table& t) {
+    if (t.state() == db::DatasetState::Edit || t.state() == db::DatasetState::Insert) t.cancel();
+}
+
+// ---- operators and groups, local ----
+
+void TF_Knjizenje::addRow(db::Table& t, TRowDialog& dialog, const char* table, const char* field, int limit,
+                          const char* limitMessage, bool clampRate) {
+    guarded([&] {
+        const int n = dm_.max(table, field, "") + 1;
+        if (n > limit) {
+            dialogs_.ShowError(limitMessage);
+            return;
+        }
+        t.open();
+        t.append();
+        t.setField("F_ID_KASE", 1);
+        t.setField("STAT", "NOV");
+        dialog.FormShow();
+        if (dialog.exec() != QDialog::Accepted) {
+            t.cancel();
+            return;
+        }
+        t.setField(field, n);
+        t.setField("STAT", "NOV");
+        if (clampRate) {
+            double rate = t.fieldByName("PORSTOPA").asFloat();
+            t.setField("PORSTOPA", rate < 0 ? 0 : rate > 3 ? 3 : static_cast<int>(rate));
+        }
+        try {
+            t.post();
+        } catch (const std::exception& e) {
+            dialogs_.ShowError(std::string("Greska u pokusaju azuriranja!\r") + e.what());
+            t.cancel();
+        }
+    });
+}
+
+void TF_Knjizenje::editRow(db::Table& t, TRowDialog& dialog) {
+    guarded([&] {
+        if (t.isEmpty()) return;
+        t.edit();
+        dialog.FormShow();
+        if (dialog.exec() != QDialog::Accepted) {
+            t.cancel();
+            return;
+        }
+        t.setField("STAT", "PRO");
+        try {
+            t.post();
+        } catch (const std::exception& e) {
+            dialogs_.ShowError(std::string("Greska u pokusaju azuriranja!\r") + e.what());
+            t.cancel();
+        }
+    });
+}
+
+void TF_Knjizenje::toggleObr(db::Table& t) {
+    guarded([&] {
+        if (t.isEmpty()) return;
+        std::string stat = t.fieldByName("STAT").asString();
+        t.edit();
+        t.setField("STAT", stat == "OBR" ? "" : "OBR");
+        t.post();
+    });
+}
+
+void TF_Knjizenje::emptyTable(db::Table& t) {
+    guarded([&] {
+        t.first();
+        while (!t.isEmpty()) t.deleteRecord();
+    });
+}
+
+void TF_Knjizenje::BitBtn22Click() {
+    addRow(dm_.f_operateri, *AzuOperater, "f_operateri", "f_sifra_operatera", 25,
+           "Dozvoljeno je max 25 operatera!", false);
+}
+void TF_Knjizenje::BitBtn23Click() { editRow(dm_.f_operateri, *AzuOperater); }
+void TF_Knjizenje::BitBtn24Click() { toggleObr(dm_.f_operateri); }
+void TF_Knjizenje::BitBtn29Click() { emptyTable(dm_.f_operateri); }
+void TF_Knjizenje::BitBtn19Click() {
+    addRow(dm_.f_grupe_roba, *AzuGrupa, "f_grupe_roba", "f_sifra_grupa", 8, "Dozvoljeno je max 8 grupa!", true);
+}
+void TF_Knjizenje::BitBtn20Click() { editRow(dm_.f_grupe_roba, *AzuGrupa); }
+void TF_Knjizenje::BitBtn21Click() { toggleObr(dm_.f_grupe_roba); }
+void TF_Knjizenje::BitBtn30Click() { emptyTable(dm_.f_grupe_roba); }
+
+// ---- operators and groups, device ----
+
+void TF_Knjizenje::loadOperatorSession() {
+    const db::Table& t = dm_.f_operateri;
+    link_.OpSifra = static_cast<int32_t>(t.fieldByName("F_SIFRA_OPERATERA").asInt());
+    QString name = decodeText(t.fieldByName("F_NAZIV_OPERATERA").asString(), CodePage::Latinica).trimmed();
+    link_.OpNaziv = encodeText(name, CodePage::Latinica);
+    const std::string pw = t.fieldByName("F_LOZINKA_OPERATERA").asString();
+    int value = 0;
+    if (!QString::fromLatin1(pw.c_str()).trimmed().isEmpty() && !parseInt(pw, value))
+        throw std::invalid_argument("'" + pw + "' is not a valid integer value");
+    link_.OpLozinka = value;
+}
+
+void TF_Knjizenje::BitBtn26Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        const int count = isOrbella() ? 25 : 18;
+        pb->setTotal(count);
+        pb->setCompleted(0);
+        StopRequested = false;
+        for (int n = 1; n <= count; ++n) {
+            if (isOrbella()) {
+                orbella_->ZahtjevCitajOperatera(n);
+                AddLog(StatusText);
+            } else {
+                markon_->CitajOperatera(n);
+            }
+            pb->StepIt();
+            Pause(200);
+            ProcessMessages();
+            if (StopRequested) break;
+        }
+    });
+}
+
+void TF_Knjizenje::BitBtn25Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        db::Table& t = dm_.f_operateri;
+        t.open();
+        // Work from the numbers: the read-backs may add or remove rows under the cursor.
+        std::vector<int> numbers;
+        for (int r = 0; r < t.recordCount(); ++r)
+            numbers.push_back(static_cast<int>(t.valueAt(r, 1).asInt()));
+        for (int n : numbers) {
+            if (!t.locate("F_SIFRA_OPERATERA", n)) continue;
+            std::string stat = t.fieldByName("STAT").asString();
+            if (stat == "PRO" || stat == "NOV") {
+                if (isOrbella()) {
+                    if (t.fieldByName("F_LOZINKA_OPERATERA").asString().size() > 6) {
+                        dialogs_.ShowMessage("Lozinka mora imati  6 karaktera)");
+                        return;
+                    }
+                    loadOperatorSession();
+                    orbella_->ZahtjevUpisOperatera();
+                    Pause(100);
+                    orbella_->ZahtjevCitajOperatera(n);
+                } else {
+                    markon_->UpisTrenutnogOperatera();
+                    Pause(100);
+                    markon_->CitajTrenutnogOperatera();
+                }
+                AddLog(StatusText);
+            }
+            if (t.locate("F_SIFRA_OPERATERA", n) && t.fieldByName("STAT").asString() == "OBR" && isOrbella()) {
+                loadOperatorSession();
+                link_.OpNaziv.clear();
+                orbella_->ZahtjevUpisOperatera();
+                Pause(100);
+                orbella_->ZahtjevCitajOperatera(n);
+                AddLog(StatusText);
+            }
+        }
+    });
+}
+
+void TF_Knjizenje::MarkonPostavilozinkuoperatera1Click() {
+    guarded([&] {
+        db::Table& t = dm_.f_operateri;
+        if (t.isEmpty()) return;
+        std::string start = t.fieldByName("F_LOZINKA_OPERATERA").asString();
+        if (start.empty()) start = t.fieldByName("F_SIFRA_OPERATERA").asString();
+        auto oldText = dialogs_.InputQuery("Sifra", "Potvrdite staru sifru", start);
+        if (!oldText) return;
+        auto newText = dialogs_.InputQuery("Sifra", "Unesite novu sifru", start);
+        if (!newText) return;
+        int oldPw, newPw;
+        if (!parseInt(*oldText, oldPw)) {
+            dialogs_.ShowError("Greska unosa broja stara sifra");
+            return;
+        }
+        if (!parseInt(*newText, newPw)) {
+            dialogs_.ShowError("Greska unosa broja nova sifra");
+            return;
+        }
+        if (newPw < 0 || newPw > 99999) return;
+        link_.OpSifra = static_cast<int32_t>(t.fieldByName("F_SIFRA_OPERATERA").asInt());
+        link_.OpLozinka = oldPw;
+        StatusText.clear();
+        markon_->PostaviLozinkuOperatera(newPw);
+        AddLog(StatusText);
+        t.edit();
+        t.setField("F_LOZINKA_OPERATERA", *newText);
+        t.post();
+    });
+}
+
+void TF_Knjizenje::BitBtn17Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        if (isOrbella()) {
+            for (int i = 0; i < 8; ++i) {
+                orbella_->ZahtjevCitajGrupu(i);
+                AddLog(StatusText);
+                Pause(50);
+            }
+            return;
+        }
+        pb->setTotal(50);
+        pb->setCompleted(0);
+        StopRequested = false;
+        for (int n = 1; n <= 50; ++n) {
+            pb->StepIt();
+            markon_->CitajOdjeljenje(n);
+            ProcessMessages();
+            if (StopRequested) break;
+        }
+    });
+}
+
+void TF_Knjizenje::BitBtn18Click() {
+    guarded([&] {
+        db::Table& t = dm_.f_grupe_roba;
+        if (t.isEmpty()) return;
+        for (int r = 0; r < std::min(8, t.recordCount()); ++r) {
+            t.moveTo(r);
+            const std::string stat = t.fieldByName("STAT").asString();
+            // A group just added ("NOV") goes as well as a changed one, or it never would.
+            if (stat == "PRO" || stat == "NOV") {
+                link_.ArtOdjeljenje = static_cast<int32_t>(t.fieldByName("F_SIFRA_GRUPA").asInt()) - 1;
+                link_.GrupaNaziv = t.fieldByName("F_NAZIV_GRUPA").asString();
+                if (isOrbella()) {
+                    orbella_->ZahtjevUpisGrupe(link_.GrupaNaziv, link_.ArtOdjeljenje, 0,
+                                               static_cast<int32_t>(t.fieldByName("PORSTOPA").asInt()), 0);
+                    AddLog(StatusText);
+                }
+            }
+            Pause(20);
+        }
+    });
+}
+
+// ---- tax rates ----
+
+void TF_Knjizenje::BitBtn15Click() { guarded([&] { postIfEditing(dm_.porstope); }); }
+void TF_Knjizenje::BitBtn16Click() { guarded([&] { cancelIfEditing(dm_.porstope); }); }
+
+void TF_Knjizenje::BitBtn13Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        dm_.porstope.open();
+        if (isOrbella()) {
+            for (int i = 0; i < 4; ++i) {
+                orbella_->ZahtjevCitajPoreskuStopu(i);
+                AddLog(StatusText);
+                Pause(100);
+            }
+        } else {
+            markon_->CitajPoreskeStope();
+        }
+        dm_.froba.refresh();
+    });
+}
+
+void TF_Knjizenje::BitBtn14Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        db::Table& t = dm_.porstope;
+        t.open();
+        const char* columns[] = {"A", "E", "J", "K"};
+        for (int i = 0; i < 4; ++i) link_.PoreskeStope[i] = t.fieldByName(columns[i]).asFloat();
+        if (isOrbella()) {
+            orbella_->ZahtjevUpisPoreskihStopa();
+            for (int i = 0; i < 4; ++i) {
+                orbella_->ZahtjevCitajPoreskuStopu(i);
+                AddLog(StatusText);
+                Pause(100);
+            }
+        } else {
+            markon_->UpisiPoreskeStope();
+            AddLog(StatusText);
+        }
+        dm_.froba.refresh();
+    });
+}
+
+// ---- header ----
+
+void TF_Knjizenje::BitBtn11Click() { guarded([&] { postIfEditing(dm_.f_objekat); }); }
+void TF_Knjizenje::BitBtn12Click() { guarded([&] { cancelIfEditing(dm_.f_objekat); }); }
+
+void TF_Knjizenje::BitBtn2Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        if (isOrbella()) {
+            orbella_->CitajZaglavljeUObjekat();
+            return;
+        }
+        const int lines[] = {40, 41, 42, 43, 44};
+        std::string text[5];
+        for (int i = 0; i < 5; ++i) {
+            if (i) Pause(50);
+            markon_->CitajTekstLiniju(lines[i]);
+            text[i] = link_.OdzivTekst;
+        }
+        db::Table& t = dm_.f_objekat;
+        t.open();
+        t.edit();  // an empty table gets its row
+        t.setField("F_ID_KASE", 1);
+        t.setField("F_RBR", 1);
+        const char* columns[] = {"F_NAZIV_OBJEKTA", "F_NAZIV_FIRME", "F_ADRESA_FIRME", "F_STAT_BROJ", "F_TEL_BROJ"};
+        for (int i = 0; i < 5; ++i)
+            t.setField(columns[i], encodeText(QString::fromLatin1(text[i].c_str()).trimmed(), CodePage::Latinica));
+        t.post();
+    });
+}
+
+void TF_Knjizenje::BitBtn8Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        db::Table& t = dm_.f_objekat;
+        t.open();
+        postIfEditing(t);
+        AddLog("Pokusavam upis naziva firme!");
+        if (!isOrbella()) return;
+        const char* columns[] = {"F_NAZIV_OBJEKTA", "F_TEL_BROJ", "F_NAZIV_FIRME", "F_ADRESA_FIRME", "F_STAT_BROJ"};
+        for (int k = 0; k < 5; ++k) {
+            link_.OdzivTekst = t.fieldByName(columns[k]).asString().substr(0, 18);
+            orbella_->ZahtjevUpisRedaZaglavlja(k);
+            Pause(100);
+        }
+        orbella_->CitajZaglavljeUObjekat();
+    });
+}
+
+// ---- advertising lines (the Orbella's line commands, whatever the device type) ----
+
+void TF_Knjizenje::readAdvertisingLines() {
+    QLineEdit* boxes[] = {Edit5, Edit6};
+    for (int i = 0; i < 2; ++i) {
+        link_.OdzivTekst.clear();
+        orbella_->ZahtjevCitajRedZaglavlja(6 + i);
+        boxes[i]->setText(decodeText(orbella::IzKaseTekst(link_.OdzivTekst, CodePageIndex()), codePage_));
+    }
+}
+
+void TF_Knjizenje::BitBtn27Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        readAdvertisingLines();
+    });
+}
+
+void TF_Knjizenje::BitBtn28Click() {
+    guarded([&] {
+        if (!requireConnected()) return;
+        AddLog("Pokusavam upis reklamnih poruka!");
+        QLineEdit* boxes[] = {Edit5, Edit6};
+        for (int i = 0; i < 2; ++i) {
+            link_.OdzivTekst = encodeText(boxes[i]->text().left(18), codePage_);
+            orbella_->ZahtjevUpisRedaZaglavlja(6 + i);
+            AddLog(StatusText);
+            Pause(100);
+        }
+        readAdvertisingLines();
     });
 }

@@ -16,8 +16,16 @@
 class Tdm_db;
 class TF_Podesavanje;
 class Dialogs;
+class TRowDialog;
+namespace db {
+class Table;
+}
 class TAzuroba;
 class Topseg;
+class TAzuOperater;
+class TAzuGrupa;
+class DBEdit;
+class QCheckBox;
 class TOrbella;
 class TMarkon;
 class DBGrid;
@@ -139,6 +147,49 @@ public:
     void MenuItem1Click();
     void MenuItem2Click();
 
+    // operators, groups, tax rates, header and settings tabs
+    void TabSheet2Show();
+    void TabSheet3Show();
+    void TabSheet4Show();
+    void TabSheet5Show();
+    void TabSheet5Exit();
+    void BitBtn22Click();
+    void BitBtn23Click();
+    void BitBtn24Click();
+    void BitBtn25Click();
+    void BitBtn26Click();
+    void BitBtn29Click();
+    void MarkonPostavilozinkuoperatera1Click();
+    void BitBtn19Click();
+    void BitBtn20Click();
+    void BitBtn21Click();
+    void BitBtn17Click();
+    void BitBtn18Click();
+    void BitBtn30Click();
+    void BitBtn13Click();
+    void BitBtn14Click();
+    void BitBtn15Click();
+    void BitBtn16Click();
+    void BitBtn2Click();
+    void BitBtn8Click();
+    void BitBtn11Click();
+    void BitBtn12Click();
+    void BitBtn27Click();
+    void BitBtn28Click();
+
+    QPushButton *BitBtn26, *BitBtn25, *BitBtn22, *BitBtn23, *BitBtn24, *BitBtn29;  // operators
+    QPushButton *BitBtn17, *BitBtn18, *BitBtn19, *BitBtn20, *BitBtn21, *BitBtn30;  // groups
+    QPushButton *BitBtn13, *BitBtn14, *BitBtn15, *BitBtn16;                        // tax rates
+    DBEdit *DBEdit7, *DBEdit8, *DBEdit9, *DBEdit10;
+    QPushButton *BitBtn2, *BitBtn8, *BitBtn11, *BitBtn12;  // header
+    DBEdit *HeaderEdit[6];                                 // DBEdit1..DBEdit6 of the header tab
+    QPushButton *BitBtn27, *BitBtn28;                      // advertising lines
+    QLineEdit *Edit5, *Edit6;
+    QCheckBox *CheckBox1, *CheckBox2;
+    QMenu* OperatorMenu;
+    TAzuOperater* AzuOperater;
+    TAzuGrupa* AzuGrupa;
+
     Topseg* opseg;
     TOrbella& Orbella() { return *orbella_; }
     TMarkon& Markon() { return *markon_; }
@@ -175,6 +226,21 @@ private:
     // Runs the rows selected by `sql` through `step`, on a cursor of its own, with progress and Stop.
     void forEachSelected(const std::string& sql, const std::function<void()>& step);
     void writeArticles(const std::string& writeSelection);
+    void buildOperatorsTab(QWidget* tab);
+    void buildGroupsTab(QWidget* tab);
+    void buildTaxTab(QWidget* tab);
+    void buildHeaderTab(QWidget* tab);
+    void buildSettingsTab(QWidget* tab);
+    bool requireConnected();  // logs "Kasa nije spojena" when not
+    void addRow(db::Table& t, TRowDialog& dialog, const char* table, const char* field, int limit,
+                const char* limitMessage, bool clampRate);
+    void editRow(db::Table& t, TRowDialog& dialog);
+    void toggleObr(db::Table& t);
+    void emptyTable(db::Table& t);
+    void postIfEditing(db::Table& t);
+    void cancelIfEditing(db::Table& t);
+    void loadOperatorSession();
+    void readAdvertisingLines();
 
     Tdm_db& dm_;
     TF_Podesavanje& link_;
