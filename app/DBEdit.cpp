@@ -22,9 +22,11 @@ DBEdit::DBEdit(db::Table& table, std::string field, std::function<CodePage()> co
         if (!storing_) Reload();
     });
     connect(this, &QLineEdit::textEdited, this, [this] {
-        if (table_.state() == db::DatasetState::Browse || table_.state() == db::DatasetState::Inactive) {
-            if (!table_.active()) return;
+        if (!table_.active()) return;
+        if (table_.state() == db::DatasetState::Browse) {
+            storing_ = true;  // starting the edit must not put the old value back into this box
             table_.edit();
+            storing_ = false;
         }
         try {
             Store();

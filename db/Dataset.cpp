@@ -272,7 +272,6 @@ void Table::setField(const std::string& name, const Value& v) {
             break;
     }
     buffer_[i] = std::move(stored);
-    notify(Event::CurrentChanged);
 }
 
 std::string Table::whereClause(std::vector<Value>& params, const Row& old) const {

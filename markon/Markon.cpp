@@ -263,7 +263,8 @@ void TMarkon::UpisTrenutnogOperatera() {
     link_.OpSifra = static_cast<int32_t>(t.fieldByName("F_SIFRA_OPERATERA").asInt());
     link_.OpNaziv = trimmed(t.fieldByName("F_NAZIV_OPERATERA").asString());
     db::Value pw = t.fieldByName("F_LOZINKA_OPERATERA");
-    link_.OpLozinka = pw.isNull() ? link_.OpSifra : static_cast<int32_t>(ParseInteger(pw.asString()));
+    const std::string password = trimmed(pw.asString());
+    link_.OpLozinka = password.empty() ? link_.OpSifra : static_cast<int32_t>(ParseInteger(password));
     if (link_.OpSifra > 20) return;
     StatusText = "Komanda upis operatera";
     UpisiOperatera();

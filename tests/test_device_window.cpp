@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <deque>
@@ -23,6 +24,8 @@
 #include "TestSupport.h"
 #include "U_Knjizenje.h"
 #include "U_Podesavanje.h"
+#include "azuriranje.h"
+#include "DBEdit.h"
 #include "pitanjeopsega.h"
 
 namespace {
@@ -322,6 +325,184 @@ TEST_P(DeviceWindow, ReadingEverythingCoversTheModelsRangeAndStopEndsIt) {
     }, [&] { w->MenuItem2Click(); });
     EXPECT_LT(server->RequestsSeen() - before, 1000) << "Stop ended the loop";
     EXPECT_EQ(lastLog(), "Citanje zavrseno");
+}
+
+
+// ---- operators and groups ---------------------------------------------------------------------
+
+// Answers the operator or group dialog each time it comes up.
+void answerRowDialog(TRowDialog* d, std::deque<std::function<void(TRowDialog&)>> actions,
+                     const std::function<void()>& command) {
+    QTimer t;
+    QObject::connect(&t, &QTimer::timeout, [&] {
+        if (d->isVisible() && !actions.empty()) {
+            auto a = actions.front();
+            actions.pop_front();
+            a(*d);
+        }
+    });
+    t.start(5);
+    command();
+    EXPECT_TRUE(actions.empty());
+}
+
+std::function<void(TRowDialog&)> fillRow(QString first, QString second) {
+    return [first, second](TRowDialog& d) {
+        d.DBEdit1->setText(first);
+        d.DBEdit2->setText(second);
+        d.OKButton->click();
+    };
+}
+
+TEST_P(DeviceWindow, OperatorsAreKeptLocallyAndMovedToTheDevice) {
+    w->TabSheet3Show();
+    answerRowDialog(w->AzuOperater, {fillRow("  Ana  ", "1234")}, [&] { w->BitBtn22Click(); });
+    answerRowDialog(w->AzuOperater, {fillRow("Marko", "")}, [&] { w->BitBtn22Click(); });
+    db::Table& t = dm->f_operateri;
+    EXPECT_EQ(t.recordCount(), 2);
+    t.first();
+    EXPECT_EQ(t.fieldByName("F_SIFRA_OPERATERA").asString(), "1") << "the first operator gets 1";
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "NOV");
+    w->BitBtn24Click();
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "OBR");
+    w->BitBtn24Click();
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "") << "Obrisi on OBR clears the mark";
+    t.edit();
+    t.setField("STAT", "PRO");
+    t.post();
+
+    connectDevice();
+    w->BitBtn25Click();
+    EXPECT_EQ(t.recordCount(), 2);
+    ASSERT_TRUE(t.locate("F_SIFRA_OPERATERA", 1));
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "OCI") << "written and read back";
+    ASSERT_TRUE(t.locate("F_SIFRA_OPERATERA", 2));
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "OCI") << "an operator without a password goes too";
+    EXPECT_TRUE(dialogs.errors.empty());
+
+    int before = server->RequestsSeen();
+    w->BitBtn26Click();
+    EXPECT_EQ(server->RequestsSeen() - before, GetParam() == Model::Orbella ? 25 : 18);
+}
+
+TEST_P(DeviceWindow, OperatorLimitAndTheMarkonPassword) {
+    for (int n = 1; n <= 25; ++n) {
+        dm->f_operateri.open();
+        dm->f_operateri.append();
+        dm->f_operateri.setField("F_ID_KASE", 1);
+        dm->f_operateri.setField("F_SIFRA_OPERATERA", n);
+        dm->f_operateri.post();
+    }
+    w->BitBtn22Click();
+    EXPECT_EQ(dialogs.errors.back(), "Dozvoljeno je max 25 operatera!");
+
+    dm->f_operateri.first();
+    int before = server->RequestsSeen();
+    dialogs.answers = {std::string("1"), std::string("100000")};
+    w->MarkonPostavilozinkuoperatera1Click();
+    EXPECT_EQ(server->RequestsSeen(), before) << "100000 is out of range: nothing sent";
+    EXPECT_EQ(dm->f_operateri.fieldByName("F_LOZINKA_OPERATERA").asString(), "");
+    dialogs.answers = {std::string("1"), std::string("1234")};
+    w->MarkonPostavilozinkuoperatera1Click();
+    EXPECT_EQ(dm->f_operateri.fieldByName("F_LOZINKA_OPERATERA").asString(), "1234")
+        << "stored whatever the device said";
+    dialogs.answers = {std::string("x"), std::string("1")};
+    w->MarkonPostavilozinkuoperatera1Click();
+    EXPECT_EQ(dialogs.errors.back(), "Greska unosa broja stara sifra");
+}
+
+TEST_P(DeviceWindow, GroupsKeepTheirRateLimitsAndGoToAnOrbellaOnly) {
+    w->TabSheet4Show();
+    answerRowDialog(w->AzuGrupa, {fillRow("MLIJEKO", "7")}, [&] { w->BitBtn19Click(); });
+    db::Table& t = dm->f_grupe_roba;
+    EXPECT_EQ(t.fieldByName("PORSTOPA").asString(), "3") << "a new group's rate is clamped";
+    answerRowDialog(w->AzuGrupa, {fillRow("MLIJEKO", "7")}, [&] { w->BitBtn20Click(); });
+    EXPECT_EQ(t.fieldByName("PORSTOPA").asString(), "7") << "an edited one keeps it";
+    EXPECT_EQ(t.fieldByName("STAT").asString(), "PRO");
+    answerRowDialog(w->AzuGrupa, {fillRow("VOCE", "1")}, [&] { w->BitBtn19Click(); });  // NOV
+
+    connectDevice();
+    int before = server->RequestsSeen();
+    w->BitBtn18Click();
+    if (GetParam() == Model::Orbella) {
+        EXPECT_EQ(server->RequestsSeen() - before, 2) << "PRO and NOV groups";
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(orbella->memory().groups[1].name), 4), "VOCE");
+    } else {
+        EXPECT_EQ(server->RequestsSeen() - before, 0) << "nothing goes to a Markon";
+    }
+    before = server->RequestsSeen();
+    w->BitBtn17Click();
+    EXPECT_EQ(server->RequestsSeen() - before, GetParam() == Model::Orbella ? 8 : 50);
+}
+
+// ---- tax rates, header, advertising lines -----------------------------------------------------
+
+TEST_P(DeviceWindow, TaxRatesRoundTrip) {
+    w->PageControl1->setCurrentIndex(1);
+    EXPECT_FALSE(w->BitBtn15->isEnabled());
+    w->DBEdit7->setText("");
+    QTest::keyClicks(w->DBEdit7, "18");
+    EXPECT_TRUE(w->BitBtn15->isEnabled()) << "typing starts editing";
+    EXPECT_TRUE(w->BitBtn16->isEnabled());
+    w->BitBtn16->click();
+    EXPECT_EQ(w->DBEdit7->text(), "0") << "Odustani restores the saved value";
+    EXPECT_FALSE(w->BitBtn15->isEnabled());
+
+    for (auto [box, value] : {std::pair{w->DBEdit7, "18"}, {w->DBEdit8, "8"}, {w->DBEdit9, "0"}, {w->DBEdit10, "99.99"}}) {
+        box->clear();
+        QTest::keyClicks(box, value);
+    }
+    w->BitBtn15->click();
+    connectDevice();
+    w->BitBtn14Click();
+    dm->sqlexec("Update poreskestope set a=1, e=1, j=1, k=1");
+    dm->porstope.refresh();
+    w->BitBtn13Click();
+    dm->porstope.refresh();
+    EXPECT_EQ(w->DBEdit7->text(), "18");
+    EXPECT_EQ(w->DBEdit8->text(), "8");
+    EXPECT_EQ(w->DBEdit9->text(), "0");
+    EXPECT_EQ(w->DBEdit10->text(), "99.99");
+}
+
+TEST_P(DeviceWindow, TheHeaderGoesToTheOrbellaAndComesBackFromBoth) {
+    w->PageControl1->setCurrentIndex(4);
+    dm->f_objekat.edit();  // the empty table gets its row
+    dm->f_objekat.setField("F_ID_KASE", 1);
+    dm->f_objekat.setField("F_RBR", 1);
+    dm->f_objekat.setField("F_NAZIV_OBJEKTA", "Prodavnica Centar 12");
+    dm->f_objekat.post();
+    connectDevice();
+    w->BitBtn8Click();
+    EXPECT_EQ(lastLog(), "Pokusavam upis naziva firme!");
+    if (GetParam() == Model::Orbella) {
+        EXPECT_EQ(dm->f_objekat.fieldByName("F_NAZIV_OBJEKTA").asString(), "Prodavnica Centar")
+            << "the first 18 characters, read back and trimmed";
+    } else {
+        markon->memory().lines[40] = "MARKET 1";
+        markon->memory().lines[44] = "051/222";
+        dm->sqlexec("Delete from f_objekat");
+        dm->f_objekat.refresh();
+        w->BitBtn2Click();
+        dm->f_objekat.first();
+        EXPECT_EQ(dm->f_objekat.fieldByName("F_NAZIV_OBJEKTA").asString(), "MARKET 1");
+        EXPECT_EQ(dm->f_objekat.fieldByName("F_TEL_BROJ").asString(), "051/222");
+        EXPECT_EQ(dm->f_objekat.fieldByName("F_ID_KASE").asString(), "1");
+        EXPECT_EQ(dm->f_objekat.fieldByName("F_RBR").asString(), "1");
+    }
+}
+
+TEST_P(DeviceWindow, AdvertisingLinesAreWrittenAndReadBackFromAnOrbella) {
+    if (GetParam() == Model::Markon) GTEST_SKIP() << "the line commands are the Orbella's";
+    connectDevice();
+    w->Edit5->setText("Akcija do petka");
+    w->Edit6->setText("Hvala na posjeti, dodjite opet");
+    w->BitBtn28Click();
+    EXPECT_EQ(w->Edit5->text(), "Akcija do petka   ") << "18 characters, as the device holds them";
+    EXPECT_EQ(w->Edit6->text(), "Hvala na posjeti, ");
+    w->BitBtn1Click();
+    w->BitBtn27Click();
+    EXPECT_EQ(lastLog(), "Kasa nije spojena");
 }
 
 }  // namespace
