@@ -325,6 +325,7 @@ void TF_Knjizenje::guarded(F&& f) {
 
 void TF_Knjizenje::AddLog(const std::string& line) {
     Memo1->appendPlainText(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+    if (LogSink) LogSink(line);
 }
 
 int TF_Knjizenje::CodePageIndex() const { return ComboBox3->currentIndex(); }
@@ -402,7 +403,7 @@ void TF_Knjizenje::FormClose() {
     guarded([&] { dm_.CommitIfActive(); });
     const std::string ini = dir_ + IniName;
     int err = 0;
-    if (!writeWholeFile(ini, formatIni(currentSettings()), err))
+    if (SaveSettingsOnClose && !writeWholeFile(ini, formatIni(currentSettings()), err))
         dialogs_.ShowError("Greska upisa datoteke " + ini + "\r" + std::strerror(err));
 }
 
@@ -643,6 +644,7 @@ void TF_Knjizenje::BitBtn1Click() {
             return;
         }
     }
+    if (BeforeConnect) BeforeConnect();
     // A port that an earlier exchange left open (it ended with an error) is closed first, so
     // that connecting again works instead of failing with "Device is allready opened.".
     if (link_.XComm1.IsOpen()) link_.XComm1.CloseDevice();
@@ -849,7 +851,7 @@ void TF_Knjizenje::MenuItem2Click() {
             return;
         }
         pb->setCompleted(0);
-        if (opseg->exec() != QDialog::Accepted) return;
+        if (!(AskRange ? AskRange(*opseg) : opseg->exec() == QDialog::Accepted)) return;
         const int highest = isOrbella() ? 12000 : 7100;
         int from = 1, to = highest;
         if (!opseg->RadioButton2->isChecked()) {

@@ -197,6 +197,14 @@ public:
     std::function<void(int ms)> Pause;
     // The read limit that connecting sets for every exchange (300 ms).
     int ConnectReadTimeout = 300;
+    // Every status-log line also goes here (the command-line front end prints them).
+    std::function<void(const std::string&)> LogSink;
+    // Shows the range dialog; true on OK (the command-line front end fills and accepts it).
+    std::function<bool(Topseg&)> AskRange;
+    // Runs before the port is opened by "Povezi se" (a simulated register points the port).
+    std::function<void()> BeforeConnect;
+    // The settings file is written at close unless this is cleared.
+    bool SaveSettingsOnClose = true;
 
     TAzuroba* Azuroba() const { return azuroba_.get(); }
 

@@ -11,6 +11,8 @@
 #include "DM_db_source.h"
 #include "Dialogs.h"
 #include "ProgramDir.h"
+#include "Simulator.h"
+#include <QComboBox>
 #include "U_Knjizenje.h"
 #include "U_Podesavanje.h"
 
@@ -49,8 +51,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zentor Tarvela");
     std::string dir = programDirectory();
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--dir") == 0) dir = asDirectory(argv[i + 1]);
+    bool simulate = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) dir = asDirectory(argv[i + 1]);
+        if (std::strcmp(argv[i], "--simulate") == 0) simulate = true;
+    }
 
     // In the start-up order: the data module, the main window, the device link.
     auto dm_db = std::make_unique<Tdm_db>();
@@ -61,6 +66,14 @@ int main(int argc, char** argv) {
     TF_Knjizenje window(*dm_db, *link, dialogs, dir);
     dialogs.setParent(&window);
     link->ProcessMessages = [] { QApplication::processEvents(); };
+    // --simulate: a simulated register of the selected type answers on the selected port.
+    std::unique_ptr<SimulatedRegister> simulated;
+    if (simulate) {
+        simulated = std::make_unique<SimulatedRegister>(dir);
+        window.BeforeConnect = [&] {
+            simulated->PointAt(window.TipKase->ItemIndex(), std::max(0, window.ComboBox1->currentIndex()));
+        };
+    }
     closeOnTerminate(window);
     window.show();
     return app.exec();
