@@ -79,7 +79,7 @@ TEST(Cli, BadArgumentsExitWithOneAndSayWhy) {
         std::string says;
     } cases[] = {
         {{}, "no command"},
-        {{"--dir"}, "--dir needs a folder"},
+        {{"--dir"}, "--dir needs a value"},
         {{"--dir", dir.path(), "frobnicate"}, "unknown command"},
         {{"--dir", dir.path(), "dump"}, "dump needs"},
         {{"--dir", dir.path(), "dump", "no_table"}, "Nepoznata tabela: no_table"},
