@@ -78,6 +78,8 @@ void PtyDevice::Serve() {
         if (n <= 0) continue;
         for (const Bytes& request : device_.receive(buf, static_cast<size_t>(n))) {
             ++requests_;
+            // The request, too, takes its time on a real line before the device has it.
+            if (baud_) pause(std::chrono::microseconds(request.size() * 10'000'000ull / baud_));
             Fault f = NextFault();
             Send(device_.answer(request, f), f);
         }
