@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -30,4 +31,16 @@ std::optional<std::string> WidgetDialogs::InputQuery(const std::string& title,
     if (!ok) return std::nullopt;
     QByteArray b = s.toLatin1();
     return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
+std::optional<std::string> WidgetDialogs::SaveFileName(const std::string& filter) {
+    QString f = QFileDialog::getSaveFileName(parent_, QString(), QString(), QString::fromStdString(filter));
+    if (f.isEmpty()) return std::nullopt;
+    return f.toStdString();
+}
+
+std::optional<std::string> WidgetDialogs::OpenFileName(const std::string& filter) {
+    QString f = QFileDialog::getOpenFileName(parent_, QString(), QString(), QString::fromStdString(filter));
+    if (f.isEmpty()) return std::nullopt;
+    return f.toStdString();
 }

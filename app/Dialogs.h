@@ -16,6 +16,15 @@ public:
     // Text prompt; nullopt when cancelled.
     virtual std::optional<std::string> InputQuery(const std::string& title, const std::string& prompt,
                                                   const std::string& initial) = 0;
+    // File dialogs: the chosen path, or nullopt when cancelled.
+    virtual std::optional<std::string> SaveFileName(const std::string& filter) {
+        (void)filter;
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> OpenFileName(const std::string& filter) {
+        (void)filter;
+        return std::nullopt;
+    }
 };
 
 // The real dialogs, modal over `parent`.
@@ -27,6 +36,8 @@ public:
     void ShowMessage(const std::string& text) override;
     std::optional<std::string> InputQuery(const std::string& title, const std::string& prompt,
                                           const std::string& initial) override;
+    std::optional<std::string> SaveFileName(const std::string& filter) override;
+    std::optional<std::string> OpenFileName(const std::string& filter) override;
 
 private:
     QWidget* parent_;

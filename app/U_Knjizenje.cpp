@@ -27,10 +27,13 @@
 #include "Orbella.h"
 #include "OrbellaFrame.h"
 #include "pitanjeopsega.h"
+#include "Workbook.h"
 #include "DBEdit.h"
 #include "azuriranje.h"
 #include <QCheckBox>
 #include <QFormLayout>
+#include <QFileInfo>
+#include <optional>
 #include "DatasetModel.h"
 #include "Dialogs.h"
 #include "U_Podesavanje.h"
@@ -255,6 +258,8 @@ QWidget* TF_Knjizenje::buildRobaTab() {
     RzMenuButton1->setMenu(NapredanMenu);
 
     connect(BitBtn3, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn3Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn6Click);
+    connect(BitBtn7, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn7Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn4Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn5Click);
 
@@ -1446,5 +1451,142 @@ void TF_Knjizenje::BitBtn28Click() {
             Pause(100);
         }
         readAdvertisingLines();
+    });
+}
+
+// ---- spreadsheet export and import ---------------------------------------------------------------
+
+namespace {
+
+std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+// Cells that the database writes as numbers go into the sheet as numbers, as a spreadsheet
+// would take them when typed.
+void cellFor(workbook::Writer& w, int row, int column, const db::Value& v) {
+    if (v.isNull()) return;
+    if (v.kind() == db::Value::Kind::Text) w.Text(row, column, v.text());
+    else w.Number(row, column, v.asFloat());
+}
+
+}  // namespace
+
+void TF_Knjizenje::BitBtn6Click() {
+    guarded([&] {
+        auto file = dialogs_.SaveFileName("Excel files (*.xlsx)");
+        if (!file) return;
+        // A name typed without an extension gets ".xlsx".
+        if (QFileInfo(QString::fromStdString(*file)).suffix().isEmpty()) *file += ".xlsx";
+        std::unique_ptr<workbook::Writer> book;
+        try {
+            book = std::make_unique<workbook::Writer>(*file);
+        } catch (const workbook::Error&) {
+            dialogs_.ShowError("Greska otvaranja excel fajla!");
+            return;
+        }
+        const CodePage cp = ComboBox3->currentIndex() == 1 ? CodePage::Cirilica : CodePage::Latinica;
+        dm_.sqlopen("Select count(*) as cnt from f_roba");
+        pb->setTotal(dm_.up.active() ? static_cast<int>(dm_.up.fieldByName("cnt").asInt()) : 0);
+        const char* titles[] = {"Sifra", "Naziv", "Cijena", "Stopa", "BarCode", "Zaliha", "Grupa"};
+        for (int c = 0; c < 7; ++c) book->Text(1, c + 1, titles[c]);
+        db::Table& t = dm_.froba;
+        t.open();
+        int row = 1;
+        DBGrid4->hide();
+        StopRequested = false;
+        AddLog("Pocinjem export podataka u excel..");
+        for (int r = 0; r < t.recordCount(); ++r) {
+            ++row;
+            pb->StepIt();
+            cellFor(*book, row, 1, t.valueAt(r, 1));
+            book->Text(row, 2, utf8(decodeText(t.valueAt(r, 3).asString(), cp)));
+            cellFor(*book, row, 3, t.valueAt(r, 6));
+            cellFor(*book, row, 4, t.valueAt(r, 5));
+            book->Text(row, 5, t.valueAt(r, 2).asString(), true);  // the bar code stays text
+            cellFor(*book, row, 6, t.valueAt(r, 7));
+            cellFor(*book, row, 7, t.valueAt(r, 4));
+            ProcessMessages();
+            if (StopRequested) break;
+        }
+        DBGrid4->show();
+        book->FitColumns();
+        book->Save();
+        AddLog(StopRequested ? "Export podataka u excel prekinut.." : "Export podataka u excel kompletiran..");
+        pb->setCompleted(0);
+    });
+}
+
+void TF_Knjizenje::BitBtn7Click() {
+    guarded([&] {
+        auto file = dialogs_.OpenFileName("Excel files (*.xlsx *.xls)");
+        if (!file) return;
+        db::Table& t = dm_.froba;
+        t.open();
+        workbook::Sheet sheet;
+        try {
+            sheet = workbook::Read(*file);
+        } catch (const workbook::Error&) {
+            dialogs_.ShowError("Greska otvaranja excel fajla!");
+            return;
+        }
+        const CodePage cp = ComboBox3->currentIndex() == 1 ? CodePage::Cirilica : CodePage::Latinica;
+        ProcessMessages();
+        AddLog(" Ucitavam podatke iz " + *file);
+        ProcessMessages();
+        StopRequested = false;
+        std::optional<db::Value> lastStored;
+        auto trimmedText = [](const std::string& s) { return QString::fromUtf8(s.c_str()).trimmed(); };
+        for (int row = 2;; ++row) {
+            std::string code = sheet.Cell(row, 1);
+            const QString name = QString::fromUtf8(sheet.Cell(row, 2).c_str());
+            const std::string price = sheet.Cell(row, 3);
+            std::string rateText = sheet.Cell(row, 4);
+            const std::string bar = sheet.Cell(row, 5);
+            const std::string quantity = sheet.Cell(row, 6);
+            const std::string group = sheet.Cell(row, 7);
+            if (rateText.empty()) rateText = "1";
+            int rate;
+            if (!parseInt(rateText, rate)) rate = 1;
+            const std::string bytes = encodeText(name, cp);
+            if (row % 100 == 0) AddLog(" Ucitavam red " + std::to_string(row));
+            ProcessMessages();
+            if (!code.empty()) {
+                try {
+                    const double codeNumber = db::Value(code).asFloat();
+                    if (t.locate("F_SIFRA_ROBE", codeNumber)) {
+                        t.edit();
+                        const bool same =
+                            trimmedText(sheet.Cell(row, 2)) == decodeText(t.fieldByName("F_NAZIV_ROBE").asString(), cp).trimmed() &&
+                            trimmedText(price) == trimmedText(t.fieldByName("F_CIJENA_ROBE").asString()) &&
+                            trimmedText(rateText) == trimmedText(t.fieldByName("F_SIFRA_POR_STOPE").asString()) &&
+                            trimmedText(bar) == trimmedText(t.fieldByName("F_BAR_CODE").asString()) &&
+                            trimmedText(group) == trimmedText(t.fieldByName("F_SIFRA_GRUPA").asString());
+                        if (!same) t.setField("STAT", "PRO");
+                    } else {
+                        t.append();
+                        t.setField("STAT", "NOV");
+                    }
+                    std::string barcode = bar.substr(0, 14);
+                    if (barcode.size() < 14) barcode.insert(0, 14 - barcode.size(), '0');
+                    t.setField("F_ID_KASE", 1);
+                    t.setField("F_SIFRA_ROBE", code);
+                    t.setField("F_NAZIV_ROBE", bytes.substr(0, 20));
+                    t.setField("F_CIJENA_ROBE", price);
+                    t.setField("F_SIFRA_POR_STOPE", rate);
+                    t.setField("F_SIFRA_GRUPA", group);
+                    t.setField("F_BAR_CODE", barcode);
+                    t.setField("F_KOLICINA", quantity);
+                    t.post();
+                    lastStored = t.fieldByName("F_SIFRA_ROBE");
+                } catch (const std::exception& e) {
+                    // A row the table cannot take is reported and left out; the import goes on.
+                    t.cancel();
+                    AddLog("Greska ucitavanja sifre " + std::to_string(row) + e.what());
+                }
+            }
+            if (StopRequested) code.clear();
+            if (code.empty() || row >= 12002) break;
+        }
+        t.refresh();
+        if (lastStored) t.locate("F_SIFRA_ROBE", *lastStored);
     });
 }

@@ -176,6 +176,9 @@ public:
     void BitBtn12Click();
     void BitBtn27Click();
     void BitBtn28Click();
+    // spreadsheet export and import of the articles
+    void BitBtn6Click();
+    void BitBtn7Click();
 
     QPushButton *BitBtn26, *BitBtn25, *BitBtn22, *BitBtn23, *BitBtn24, *BitBtn29;  // operators
     QPushButton *BitBtn17, *BitBtn18, *BitBtn19, *BitBtn20, *BitBtn21, *BitBtn30;  // groups

@@ -42,7 +42,7 @@ const char* const Usage =
     "  read-groups | write-groups | read-tax | write-tax | read-header | write-header\n"
     "  read-ads | write-ads LINE1 LINE2\n"
     "local commands:\n"
-    "  accept-all | set-rate N | dump TABLE\n";
+    "  accept-all | set-rate N | dump TABLE | export FILE.xlsx | import FILE.xlsx|FILE.xls\n";
 
 int usageError(const std::string& what) {
     std::cerr << what << "\n" << Usage;
@@ -69,7 +69,10 @@ public:
         answers.pop_front();
         return a;
     }
+    std::optional<std::string> SaveFileName(const std::string&) override { return file; }
+    std::optional<std::string> OpenFileName(const std::string&) override { return file; }
     std::deque<std::string> answers;
+    std::optional<std::string> file;
 };
 
 db::Table* tableNamed(Tdm_db& dm, const std::string& name) {
@@ -118,7 +121,8 @@ const std::map<std::string, std::vector<size_t>> Commands = {
     {"read-current", {1}},  {"read-range", {1, 2}}, {"read-operators", {0}}, {"write-operators", {0}},
     {"set-password", {3}},  {"read-groups", {0}},   {"write-groups", {0}},   {"read-tax", {0}},
     {"write-tax", {0}},     {"read-header", {0}},   {"write-header", {0}},   {"read-ads", {0}},
-    {"write-ads", {2}},     {"accept-all", {0}},    {"set-rate", {1}},       {"dump", {1}}};
+    {"write-ads", {2}},     {"accept-all", {0}},    {"set-rate", {1}},       {"dump", {1}},
+    {"export", {1}},        {"import", {1}}};
 
 bool isNumber(const std::string& s) {
     int v;
@@ -161,7 +165,8 @@ int main(int argc, char** argv) {
     if (cmd == "dump") return dump(dir, args[0]);
     if (cmd == "read-range" && args.size() == 1 && args[0] != "all") return usageError("read-range needs FROM TO, or all");
     for (size_t i = 0; i < args.size(); ++i) {
-        bool textArg = cmd == "write-ads" || (cmd == "read-range" && args[i] == "all");
+        bool textArg = cmd == "write-ads" || cmd == "export" || cmd == "import" ||
+                       (cmd == "read-range" && args[i] == "all");
         if (!textArg && !isNumber(args[i])) return usageError(cmd + ": '" + args[i] + "' is not a number");
     }
     if (opt.count("--device") && opt["--device"] != "orbella" && opt["--device"] != "markon")
@@ -226,6 +231,12 @@ int main(int argc, char** argv) {
     // Local commands.
     if (cmd == "accept-all") {
         w.Prihvatisveizmjenebezslanjanakasu1Click();
+        return 0;
+    }
+    if (cmd == "export" || cmd == "import") {
+        dialogs.file = args[0];
+        if (cmd == "export") w.BitBtn6Click();
+        else w.BitBtn7Click();
         return 0;
     }
     if (cmd == "set-rate") {

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   firebird3.0-server-core firebird-dev libfbclient2 firebird3.0-utils
   util-linux fonts-liberation
+  libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev python3-openpyxl
 )
 
 missing=()
