@@ -1534,6 +1534,12 @@ void TF_Knjizenje::BitBtn7Click() {
         ProcessMessages();
         StopRequested = false;
         std::optional<db::Value> lastStored;
+        db::CommitBatch batch(dm_.SQL);
+        DBGrid4->hide();  // as the export does: the grid is not redrawn for every stored row
+        struct ShowAgain {
+            QWidget* grid;
+            ~ShowAgain() { grid->show(); }
+        } showAgain{DBGrid4};
         auto trimmedText = [](const std::string& s) { return QString::fromUtf8(s.c_str()).trimmed(); };
         for (int row = 2;; ++row) {
             std::string code = sheet.Cell(row, 1);

@@ -336,6 +336,14 @@ bool Table::locate(const std::string& field, const Value& v, bool partialText) {
     leaveEditing();
     int f = fieldIndex(field);
     if (f < 0) throw DbError("Field '" + field + "' not found");
+    if (!partialText && !v.isNull() && !order_.empty() && order_[0] == f) {
+        // Rows ordered by this column: the first equal one is found by halving.
+        auto it = std::lower_bound(rows_.begin(), rows_.end(), v,
+                                   [f](const Row& r, const Value& x) { return Value::compare(r[f], x) < 0; });
+        if (it == rows_.end() || (*it)[f].isNull() || Value::compare((*it)[f], v) != 0) return false;
+        moveTo(static_cast<int>(it - rows_.begin()));
+        return true;
+    }
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Value& x = rows_[i][f];
         bool hit = partialText ? !x.isNull() && x.asString().starts_with(v.asString())

@@ -258,6 +258,8 @@ void shutdownEngine() {
 }  // namespace
 
 struct Connection::Impl {
+    int batchEvery = 0;  // > 0 while a CommitBatch is open
+    int batchPending = 0;
     Ref<IProvider> provider{master()->getDispatcher()};
     IAttachment* att = nullptr;
     ITransaction* tra = nullptr;
@@ -353,6 +355,8 @@ bool Connection::inTransaction() const { return d->tra != nullptr; }
 
 void Connection::commitRetaining() {
     if (!d->tra) return;
+    if (d->batchEvery > 0 && ++d->batchPending < d->batchEvery) return;
+    d->batchPending = 0;
     Status st;
     guarded([&] { d->tra->commitRetaining(&st); });
 }
@@ -362,6 +366,22 @@ void Connection::commit() {
     Status st;
     guarded([&] { d->tra->commit(&st); });
     d->tra = nullptr;
+}
+
+CommitBatch::CommitBatch(Connection& c, int every) : c_(c) {
+    c_.d->batchEvery = every;
+    c_.d->batchPending = 0;
+}
+
+CommitBatch::~CommitBatch() {
+    const bool pending = c_.d->batchPending > 0;
+    c_.d->batchEvery = 0;
+    c_.d->batchPending = 0;
+    try {
+        if (pending) c_.commitRetaining();
+    } catch (const DbError&) {
+        // The changes stay in the transaction and are committed with the next change or at close.
+    }
 }
 
 ResultSet Connection::select(const std::string& sql, const std::vector<Value>& params) {

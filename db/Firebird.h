@@ -35,7 +35,7 @@ public:
 
     // The transaction starts with the first statement and lives until commit().
     bool inTransaction() const;
-    void commitRetaining();
+    void commitRetaining();  // postponed while a CommitBatch is open
     void commit();
 
     // Runs a query and fetches its whole result. Throws DbError.
@@ -44,8 +44,23 @@ public:
     unsigned execute(const std::string& sql, const std::vector<Value>& params = {});
 
 private:
+    friend class CommitBatch;
     struct Impl;
     std::unique_ptr<Impl> d;
+};
+
+// Within a long bulk command (a spreadsheet import of thousands of rows) the commit after each
+// change is gathered into one commit every `every` changes and one at the end: a crash loses
+// at most the last batch of that command, whose source still holds it.
+class CommitBatch {
+public:
+    explicit CommitBatch(Connection& c, int every = 500);
+    ~CommitBatch();
+    CommitBatch(const CommitBatch&) = delete;
+    CommitBatch& operator=(const CommitBatch&) = delete;
+
+private:
+    Connection& c_;
 };
 
 }  // namespace db

@@ -316,3 +316,35 @@ TEST_F(DataModule, DeleteRemovesTheRowAndMovesToTheNext) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommitBatch, ChangesInABatchAreCommittedInGroupsAndAtItsEnd) {
+    TempDir dir;
+    Tdm_db dm;
+    dm.DatabaseName = dir.file(Tdm_db::FileName);
+    dm.Open();
+    dm.froba.open();
+    auto count = [&] {  // as a second attachment sees it: committed rows only
+        Tdm_db other;
+        other.DatabaseName = dm.DatabaseName;
+        other.Open();
+        return other.max("f_roba", "f_sifra_robe", "");
+    };
+    {
+        db::CommitBatch batch(dm.SQL, 3);
+        for (int code = 1; code <= 4; ++code) {
+            dm.froba.append();
+            dm.froba.setField("F_SIFRA_ROBE", code);
+            dm.froba.post();
+        }
+        EXPECT_EQ(count(), 3) << "every third change is committed";
+    }
+    EXPECT_EQ(count(), 4) << "and the rest when the batch ends";
+    dm.froba.append();
+    dm.froba.setField("F_SIFRA_ROBE", 5);
+    dm.froba.post();
+    EXPECT_EQ(count(), 5) << "after the batch, each change again at once";
+}
+
+}  // namespace
