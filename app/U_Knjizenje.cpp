@@ -28,6 +28,7 @@
 #include "OrbellaFrame.h"
 #include "pitanjeopsega.h"
 #include "Workbook.h"
+#include "Q_listaArtikala.h"
 #include "DBEdit.h"
 #include "azuriranje.h"
 #include <QCheckBox>
@@ -260,6 +261,7 @@ QWidget* TF_Knjizenje::buildRobaTab() {
     connect(BitBtn3, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn3Click);
     connect(BitBtn6, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn6Click);
     connect(BitBtn7, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn7Click);
+    connect(BitBtn9, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn9Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn4Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TF_Knjizenje::BitBtn5Click);
 
@@ -1595,4 +1597,18 @@ void TF_Knjizenje::BitBtn7Click() {
         t.refresh();
         if (lastStored) t.locate("F_SIFRA_ROBE", *lastStored);
     });
+}
+
+// ---- printed list ---------------------------------------------------------------------------------
+
+TrepLA& TF_Knjizenje::repLA() {
+    if (!repLA_) repLA_ = std::make_unique<TrepLA>(dm_);  // created on first use, kept
+    dm_.f_objekat.open();
+    if (ComboBox3->currentIndex() >= 0)
+        repLA_->setCodePage(ComboBox3->currentIndex() == 1 ? CodePage::Cirilica : CodePage::Latinica);
+    return *repLA_;
+}
+
+void TF_Knjizenje::BitBtn9Click() {
+    guarded([&] { repLA().Preview(this); });
 }

@@ -26,6 +26,7 @@ class TAzuOperater;
 class TAzuGrupa;
 class DBEdit;
 class QCheckBox;
+class TrepLA;
 class TOrbella;
 class TMarkon;
 class DBGrid;
@@ -179,6 +180,9 @@ public:
     // spreadsheet export and import of the articles
     void BitBtn6Click();
     void BitBtn7Click();
+    // the printed article list: prepared (header open, code page set), then previewed
+    void BitBtn9Click();
+    TrepLA& repLA();
 
     QPushButton *BitBtn26, *BitBtn25, *BitBtn22, *BitBtn23, *BitBtn24, *BitBtn29;  // operators
     QPushButton *BitBtn17, *BitBtn18, *BitBtn19, *BitBtn20, *BitBtn21, *BitBtn30;  // groups
@@ -261,6 +265,7 @@ private:
     bool closed_ = false;
     CodePage codePage_ = CodePage::Latinica;
     std::unique_ptr<TAzuroba> azuroba_;
+    std::unique_ptr<TrepLA> repLA_;
     std::unique_ptr<TOrbella> orbella_;
     std::unique_ptr<TMarkon> markon_;
     DatasetModel* robaModel_ = nullptr;

@@ -22,6 +22,7 @@
 #include "U_Knjizenje.h"
 #include "U_Podesavanje.h"
 #include "pitanjeopsega.h"
+#include "Q_listaArtikala.h"
 
 namespace {
 
@@ -42,7 +43,8 @@ const char* const Usage =
     "  read-groups | write-groups | read-tax | write-tax | read-header | write-header\n"
     "  read-ads | write-ads LINE1 LINE2\n"
     "local commands:\n"
-    "  accept-all | set-rate N | dump TABLE | export FILE.xlsx | import FILE.xlsx|FILE.xls\n";
+    "  accept-all | set-rate N | dump TABLE | export FILE.xlsx | import FILE.xlsx|FILE.xls\n"
+    "  print FILE.pdf   the printed article list as a PDF file\n";
 
 int usageError(const std::string& what) {
     std::cerr << what << "\n" << Usage;
@@ -122,7 +124,7 @@ const std::map<std::string, std::vector<size_t>> Commands = {
     {"set-password", {3}},  {"read-groups", {0}},   {"write-groups", {0}},   {"read-tax", {0}},
     {"write-tax", {0}},     {"read-header", {0}},   {"write-header", {0}},   {"read-ads", {0}},
     {"write-ads", {2}},     {"accept-all", {0}},    {"set-rate", {1}},       {"dump", {1}},
-    {"export", {1}},        {"import", {1}}};
+    {"export", {1}},        {"import", {1}},        {"print", {1}}};
 
 bool isNumber(const std::string& s) {
     int v;
@@ -165,7 +167,7 @@ int main(int argc, char** argv) {
     if (cmd == "dump") return dump(dir, args[0]);
     if (cmd == "read-range" && args.size() == 1 && args[0] != "all") return usageError("read-range needs FROM TO, or all");
     for (size_t i = 0; i < args.size(); ++i) {
-        bool textArg = cmd == "write-ads" || cmd == "export" || cmd == "import" ||
+        bool textArg = cmd == "write-ads" || cmd == "export" || cmd == "import" || cmd == "print" ||
                        (cmd == "read-range" && args[i] == "all");
         if (!textArg && !isNumber(args[i])) return usageError(cmd + ": '" + args[i] + "' is not a number");
     }
@@ -231,6 +233,15 @@ int main(int argc, char** argv) {
     // Local commands.
     if (cmd == "accept-all") {
         w.Prihvatisveizmjenebezslanjanakasu1Click();
+        return 0;
+    }
+    if (cmd == "print") {
+        try {
+            w.repLA().SavePdf(args[0]);
+        } catch (const std::exception& e) {
+            printLine(std::cerr, e.what());
+            return 1;
+        }
         return 0;
     }
     if (cmd == "export" || cmd == "import") {

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   firebird3.0-server-core firebird-dev libfbclient2 firebird3.0-utils
   util-linux fonts-liberation
-  libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev python3-openpyxl
+  libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev python3-openpyxl poppler-utils
 )
 
 missing=()

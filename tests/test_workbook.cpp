@@ -14,6 +14,7 @@
 #include "Dialogs.h"
 #include "TestSupport.h"
 #include "U_Knjizenje.h"
+#include "Q_listaArtikala.h"
 #include "U_Podesavanje.h"
 
 namespace {
@@ -181,6 +182,31 @@ TEST_F(Spreadsheet, AFileThatIsNoWorkbookChangesNothing) {
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_TRUE(dialogs.errors[0].starts_with(dir.file("nema/nema.xlsx") + ": ")) << dialogs.errors[0];
     EXPECT_NE(lastLog(), "Export podataka u excel kompletiran..");
+}
+
+TEST_F(Spreadsheet, ThePrintedListAsPdf) {
+    dm->f_objekat.open();
+    dm->f_objekat.append();
+    const char* header[][2] = {{"F_NAZIV_FIRME", "Firma d.o.o."}, {"F_ADRESA_FIRME", "Glavna 1"},
+                               {"F_TEL_BROJ", "051/111-222"}, {"F_NAZIV_OBJEKTA", "Prodavnica Centar"},
+                               {"F_STAT_BROJ", "4400000000001"}};
+    dm->f_objekat.setField("F_ID_KASE", 1);
+    dm->f_objekat.setField("F_RBR", 1);
+    for (auto& h : header) dm->f_objekat.setField(h[0], h[1]);
+    dm->f_objekat.post();
+    for (int code = 1; code <= 70; ++code) addArticle(code, "Artikal " + std::to_string(code), "38700" + std::to_string(code), code * 1.5, 1, 2);
+    const std::string pdf = dir.file("lista.pdf");
+    w->repLA().SavePdf(pdf);
+    auto r = runProcess({"pdftotext", "-layout", pdf, "-"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (auto& h : header) EXPECT_NE(r.out.find(h[1]), std::string::npos) << h[1];
+    for (const char* t : {"Lista artikala fiskalne kase", "Sifra Robe", "Barcode", "Naziv", "Cijena", "Datum stampe: ",
+                          "ZENTOR fiskalni program - sifarnik roba", "Strana 1", "Strana 2"})
+        EXPECT_NE(r.out.find(t), std::string::npos) << t;
+    EXPECT_NE(r.out.find("Artikal 7 "), std::string::npos);
+    EXPECT_NE(r.out.find("105.00"), std::string::npos) << "the price of article 70, ########0.00";
+    EXPECT_NE(r.out.find("1.50"), std::string::npos);
+    EXPECT_EQ(r.out.find("Strana 3"), std::string::npos);
 }
 
 }  // namespace
