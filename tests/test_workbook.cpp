@@ -162,6 +162,21 @@ TEST_F(Spreadsheet, AWorkbookWrittenByAnotherProgramImports) {
     EXPECT_EQ(dm->froba.fieldByName("F_SIFRA_ROBE").asString(), "20") << "the last stored row is current";
 }
 
+TEST_F(Spreadsheet, AnImportReadsAtMost12001Rows) {
+    auto r = python(
+        "import openpyxl\n"
+        "wb = openpyxl.Workbook(write_only=True); ws = wb.create_sheet()\n"
+        "ws.append(['Sifra','Naziv','Cijena','Stopa','BarCode','Zaliha','Grupa'])\n"
+        "for i in range(1, 12004): ws.append([i, 'A%d' % i, 1, 1, None, 0, 1])\n"
+        "wb.save('" + dir.file("veliki.xlsx") + "')\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    dialogs.file = dir.file("veliki.xlsx");
+    w->BitBtn7Click();
+    EXPECT_EQ(dm->froba.recordCount(), 12001) << "rows 2 to 12002";
+    EXPECT_EQ(dm->max("f_roba", "f_sifra_robe", ""), 12001);
+    EXPECT_EQ(dm->froba.fieldByName("F_SIFRA_ROBE").asString(), "12001");
+}
+
 TEST_F(Spreadsheet, ALegacyXlsWorkbookImports) {
     dialogs.file = std::string(FIXTURES "/artikli.xls");
     w->BitBtn7Click();
