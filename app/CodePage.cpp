@@ -51,3 +51,8 @@ std::string encodeText(const QString& text, CodePage cp) {
     for (QChar c : text) out += static_cast<char>(t.fromUnicode.value(c.unicode(), '?'));
     return out;
 }
+
+std::string latin1Bytes(const QString& text) {
+    QByteArray b = text.toLatin1();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}

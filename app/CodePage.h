@@ -10,3 +10,6 @@ enum class CodePage { Latinica = 1250, Cirilica = 1251 };
 QString decodeText(const std::string& bytes, CodePage cp);
 // Characters the code page cannot hold become '?'.
 std::string encodeText(const QString& text, CodePage cp);
+
+// A plain ASCII text of the system's own (a number, a setting) as bytes.
+std::string latin1Bytes(const QString& text);

@@ -4,13 +4,6 @@
 
 #include "Dataset.h"
 
-namespace {
-std::string latin1(const QString& s) {
-    QByteArray b = s.toLatin1();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-}  // namespace
-
 DBEdit::DBEdit(db::Table& table, std::string field, std::function<CodePage()> codePage, QWidget* parent)
     : QLineEdit(parent), table_(table), field_(std::move(field)), codePage_(std::move(codePage)) {
     const db::ColumnDef* col = table_.def().column(field_);
@@ -59,7 +52,7 @@ void DBEdit::Store() {
     if (numeric_) {
         QString t = text().trimmed();
         t.replace(QLatin1Char(','), QLatin1Char('.'));
-        table_.setField(field_, latin1(t));
+        table_.setField(field_, latin1Bytes(t));
     } else {
         table_.setField(field_, encodeText(text(), codePage_()));
     }

@@ -46,11 +46,6 @@ namespace {
 
 constexpr const char* IniName = "tarvela.ini";
 
-std::string latin1(const QString& s) {
-    QByteArray b = s.toLatin1();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
 QPushButton* button(QWidget* parent, const char* name, const char* caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
@@ -346,9 +341,9 @@ Settings TF_Knjizenje::currentSettings() const {
     s.ComPortIndex = ComboBox1->currentIndex();
     s.SpeedIndex = ComboBox2->currentIndex();
     s.TipUredjajaIndex = TipKase->ItemIndex();
-    s.IBFK = latin1(Edit4->text());
+    s.IBFK = latin1Bytes(Edit4->text());
     s.JezikIndex = ComboBox3->currentIndex();
-    s.IBSA = latin1(Edit7->text());
+    s.IBSA = latin1Bytes(Edit7->text());
     return s;
 }
 
@@ -637,10 +632,10 @@ void TF_Knjizenje::BitBtn1Click() {
     }
     link_.AdresaKase = {0x01, 0x11};
     link_.IBO.clear();
-    link_.IBSA = latin1(Edit7->text());
+    link_.IBSA = latin1Bytes(Edit7->text());
     link_.ReadTimeout = ConnectReadTimeout;
     if (isOrbella()) {
-        const std::string ibfk = latin1(Edit4->text());
+        const std::string ibfk = latin1Bytes(Edit4->text());
         int number;
         if (ibfk.size() != 6) {
             dialogs_.ShowError("IBFK polje mora imati 6 cifara");
@@ -699,15 +694,6 @@ void TF_Knjizenje::fillArticleFromCurrent() {
     link_.ArtBarKod = t.fieldByName("F_BAR_CODE").asString();
 }
 
-void TF_Knjizenje::fillEmptyArticle(int32_t code) {
-    link_.ArtSifra = code;
-    link_.ArtOdjeljenje = 1;
-    link_.ArtStopa = 0;
-    link_.ArtBarKod = "00000000000000";
-    link_.ArtCijena = 0;
-    link_.ArtNaziv.assign(36, '\xFF');
-}
-
 void TF_Knjizenje::readArticle(int32_t code) {
     if (isOrbella()) orbella_->ZahtjevCitajArtikal(code);
     else markon_->CitajArtikl(code);
@@ -732,7 +718,7 @@ void TF_Knjizenje::writeCurrentArticle() {
 
 bool TF_Knjizenje::deleteCurrentArticle() {
     const auto code = static_cast<int32_t>(dm_.froba.fieldByName("F_SIFRA_ROBE").asInt());
-    fillEmptyArticle(code);
+    link_.SetEmptyArticle(code);
     if (isOrbella()) orbella_->ZahtjevUpisArtikla();
     else markon_->ObrisiArtikl(code);
     Pause(20);
@@ -824,7 +810,7 @@ void TF_Knjizenje::Obrisiviserobaukasi1Click() {
         StopRequested = false;
         pb->setCompleted(0);
         for (int code = bounds[0]; code <= bounds[1]; ++code) {
-            fillEmptyArticle(code);
+            link_.SetEmptyArticle(code);
             if (isOrbella()) orbella_->ZahtjevUpisArtikla();
             else markon_->ObrisiArtikl(code);
             Pause(20);
@@ -862,11 +848,11 @@ void TF_Knjizenje::MenuItem2Click() {
         const int highest = isOrbella() ? 12000 : 7100;
         int from = 1, to = highest;
         if (!opseg->RadioButton2->isChecked()) {
-            if (!parseInt(latin1(opseg->Edit1->text()), from)) {
+            if (!parseInt(latin1Bytes(opseg->Edit1->text()), from)) {
                 dialogs_.ShowError("Pogresan format broja OD");
                 return;
             }
-            if (!parseInt(latin1(opseg->Edit2->text()), to)) {
+            if (!parseInt(latin1Bytes(opseg->Edit2->text()), to)) {
                 dialogs_.ShowError("Pogresan format broja DO");
                 return;
             }

@@ -234,7 +234,6 @@ private:
     void refreshAndReturn();
     bool isOrbella() const { return TipKase->ItemIndex() == 0; }
     void fillArticleFromCurrent();
-    void fillEmptyArticle(int32_t code);
     void writeCurrentArticle();
     bool deleteCurrentArticle();
     void readArticle(int32_t code);

@@ -19,15 +19,10 @@ QValidator* numberValidator(QObject* parent) {
     return new QRegularExpressionValidator(QRegularExpression(R"([+-]?[0-9]*([.,][0-9]*)?)"), parent);
 }
 
-std::string latin1(const QString& s) {
-    QByteArray b = s.toLatin1();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
 db::Value numberOf(const QString& text) {
     QString t = text.trimmed();
     t.replace(QLatin1Char(','), QLatin1Char('.'));
-    return db::Value(latin1(t));  // empty stores null; anything else must read as a number
+    return db::Value(latin1Bytes(t));  // empty stores null; anything else must read as a number
 }
 
 }  // namespace

@@ -25,6 +25,15 @@ TF_Podesavanje::TF_Podesavanje() {
     if (const char* s = std::getenv("TARVELA_TRAFFIC_LOG")) TrafficLog = s;
 }
 
+void TF_Podesavanje::SetEmptyArticle(int32_t code) {
+    ArtSifra = code;
+    ArtOdjeljenje = 1;
+    ArtStopa = 0;
+    ArtBarKod = "00000000000000";
+    ArtCijena = 0;
+    ArtNaziv.assign(36, '\xFF');
+}
+
 void TF_Podesavanje::logTraffic(const char* direction, const uint8_t* bytes, size_t n) const {
     if (TrafficLog.empty()) return;
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(TrafficLog.c_str(), "a"), &std::fclose);

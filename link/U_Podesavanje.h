@@ -64,6 +64,10 @@ public:
     int32_t StopaIndeks = 0;
     int32_t RedBroj = 0;
 
+    // The article record that deletes `code` in a device: an empty name (36 bytes 0xFF), group 1,
+    // rate 0, bar code of fourteen zeros, price 0.
+    void SetEmptyArticle(int32_t code);
+
     // Orbella exchange: write, assemble the answer frame, close the port, dispatch.
     void Send_Fn2(const uint8_t* request, int32_t count, bool wait, const Protocol& p);
     // Markon exchange: write, collect up to the end byte 0x03, check, close, dispatch.

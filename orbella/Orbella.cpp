@@ -247,12 +247,7 @@ bool TOrbella::OdzivUpisArtikla(const uint8_t* b) {
 }
 
 void TOrbella::ObrisiArtikal(int32_t code) {
-    link_.ArtSifra = code;
-    link_.ArtOdjeljenje = 1;
-    link_.ArtStopa = 0;
-    link_.ArtBarKod = "00000000000000";
-    link_.ArtCijena = 0;
-    link_.ArtNaziv.assign(36, '\xFF');
+    link_.SetEmptyArticle(code);
     ZahtjevUpisArtikla();
 }
 
