@@ -57,15 +57,13 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--simulate") == 0) simulate = true;
     }
 
-    // In the start-up order: the data module, the main window, the device link.
-    auto dm_db = std::make_unique<Tdm_db>();
+    // The data module first; the device link is made before the main window, which holds it
+    // by reference (and lets pending window messages run before each exchange).
+    Tdm_db dm_db;
     WidgetDialogs dialogs;
-    TF_Podesavanje* link = nullptr;
-    auto F_Podesavanje = std::make_unique<TF_Podesavanje>();
-    link = F_Podesavanje.get();
-    TF_Knjizenje window(*dm_db, *link, dialogs, dir);
+    TF_Podesavanje F_Podesavanje;
+    TF_Knjizenje window(dm_db, F_Podesavanje, dialogs, dir);
     dialogs.setParent(&window);
-    link->ProcessMessages = [] { QApplication::processEvents(); };
     // --simulate: a simulated register of the selected type answers on the selected port.
     std::unique_ptr<SimulatedRegister> simulated;
     if (simulate) {
