@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "DM_db_source.h"
-#include "Dialogs.h"
+#include "QtTestSupport.h"
 #include "MarkonDevice.h"
 #include "Orbella.h"
 #include "OrbellaDevice.h"
@@ -29,20 +29,6 @@
 #include "pitanjeopsega.h"
 
 namespace {
-
-class ScriptedDialogs : public Dialogs {
-public:
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::optional<std::string> InputQuery(const std::string&, const std::string&, const std::string&) override {
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::vector<std::string> errors, messages;
-    std::deque<std::optional<std::string>> answers;
-};
 
 enum class Model { Orbella, Markon };
 
@@ -507,9 +493,3 @@ TEST_P(DeviceWindow, AdvertisingLinesAreWrittenAndReadBackFromAnOrbella) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -19,7 +19,7 @@
 
 #include "DM_db_source.h"
 #include "DatasetModel.h"
-#include "Dialogs.h"
+#include "QtTestSupport.h"
 #include "Settings.h"
 #include "TestSupport.h"
 #include "U_Knjizenje.h"
@@ -27,22 +27,6 @@
 #include "u_unos_sifre_robe.h"
 
 namespace {
-
-class ScriptedDialogs : public Dialogs {
-public:
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::optional<std::string> InputQuery(const std::string& title, const std::string& prompt,
-                                          const std::string& initial) override {
-        prompts.push_back(title + "|" + prompt + "|" + initial);
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::vector<std::string> errors, messages, prompts;
-    std::deque<std::optional<std::string>> answers;
-};
 
 using DialogAction = std::function<void(TAzuroba&)>;
 
@@ -522,9 +506,3 @@ TEST_F(Window, StopSetsTheFlag) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

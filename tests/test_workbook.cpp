@@ -11,26 +11,13 @@
 #include <memory>
 
 #include "DM_db_source.h"
-#include "Dialogs.h"
+#include "QtTestSupport.h"
 #include "TestSupport.h"
 #include "U_Knjizenje.h"
 #include "Q_listaArtikala.h"
 #include "U_Podesavanje.h"
 
 namespace {
-
-class FileDialogs : public Dialogs {
-public:
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowMessage(const std::string& text) override { errors.push_back(text); }
-    std::optional<std::string> InputQuery(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> SaveFileName(const std::string&) override { return file; }
-    std::optional<std::string> OpenFileName(const std::string&) override { return file; }
-    std::vector<std::string> errors;
-    std::optional<std::string> file;
-};
 
 // Runs a Python script with Debian's interpreter (where python3-openpyxl lives).
 ProcessResult python(const std::string& script) {
@@ -78,7 +65,7 @@ protected:
     }
 
     TempDir dir;
-    FileDialogs dialogs;
+    ScriptedDialogs dialogs;
     TF_Podesavanje link;
     std::unique_ptr<Tdm_db> dm;
     std::unique_ptr<TF_Knjizenje> w;
@@ -226,9 +213,3 @@ TEST_F(Spreadsheet, ThePrintedListAsPdf) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
